@@ -1,0 +1,26 @@
+#include "automation/DownloadCommand.h"
+#include "automation/StatusCommand.h"
+#include "automation/UpdateYtdlpCommand.h"
+
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+
+int main(int argc, char** argv) {
+    // A reader that goes away must not kill us; writes then fail with EPIPE instead.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    CLI::App app{"Tallowin saves a video from a link as one file that plays."};
+    app.require_subcommand(1);
+    StatusCommand status(app);
+    DownloadCommand download(app);
+    UpdateYtdlpCommand updateYtdlp(app);
+    CLI11_PARSE(app, argc, argv);
+
+    for (CliCommand* command : {static_cast<CliCommand*>(&status), static_cast<CliCommand*>(&download),
+                                static_cast<CliCommand*>(&updateYtdlp)}) {
+        if (command->selected())
+            return command->run();
+    }
+    return 1;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "download/DownloadedVideo.h"
+#include "download/VideoQuality.h"
+
+#include <filesystem>
+#include <stop_token>
+#include <string>
+
+// The download pipeline: yt-dlp fetches into a fresh work folder, and, when an MP4 is wanted,
+// ffprobe inspects the result and ffmpeg remuxes or re-encodes it.
+namespace VideoDownloader {
+
+// Runs the whole pipeline and blocks until it ends. A stop request terminates the running tool;
+// the step that ran it then fails as that tool's failure (for yt-dlp: downloadFailed).
+// Throws DownloadError, std::system_error (a tool that cannot be launched),
+// std::filesystem::filesystem_error (the work folder), nlohmann::json errors (ffprobe's report).
+DownloadedVideo download(const std::string& url,
+                         VideoQuality quality,
+                         bool forceMP4,
+                         bool compatibleMP4,
+                         std::stop_token stopToken = {});
+
+// The staging folder: $XDG_CACHE_HOME/<bundle identifier>/Downloads.
+const std::filesystem::path& downloadsDirectory();
+
+} // namespace VideoDownloader

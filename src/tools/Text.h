@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Text rules shared by the tools' output readers. All texts are UTF-8.
+namespace Text {
+
+// Splits at every newline: LF, VT, FF, CR, CR LF, U+0085, U+2028, U+2029. Empty lines are dropped.
+std::vector<std::string> splitLines(std::string_view text);
+
+// Trims white space and newlines (ASCII white space, U+0085, U+00A0, U+1680, U+2000-U+200A,
+// U+2028, U+2029, U+202F, U+205F, U+3000) from both ends. Inner characters stay.
+std::string trim(std::string_view text);
+
+// Trims horizontal white space only (tab and the Unicode space separators); line breaks stay.
+std::string trimSpaces(std::string_view text);
+
+// Replaces every ill-formed UTF-8 sequence with U+FFFD.
+std::string repairUtf8(std::string_view bytes);
+
+// Splits at single spaces, dropping empty words (a run of spaces is one separator).
+std::vector<std::string> splitWords(std::string_view line, char separator = ' ');
+
+} // namespace Text

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ytdlp/YtdlpStatus.h"
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Decides which yt-dlp copy is active (the updated one only when it is strictly newer) and
+// remembers the answer while neither file changes on disk. Thread-safe; one per process.
+class YtdlpResolver {
+public:
+    static YtdlpResolver& shared();
+
+    // The current status. On a cache miss it runs both copies with "--version" concurrently and
+    // blocks for about one tool start; on a hit it reads two file attributes. Never throws.
+    YtdlpStatus status();
+
+    // Forgets the cached answer, so the next status() runs both copies again. Called after every
+    // change to the updated copy.
+    void clearCache();
+
+private:
+    YtdlpResolver() = default;
+
+    struct Cached {
+        std::vector<std::string> key;
+        YtdlpStatus status;
+    };
+
+    std::mutex m_mutex;
+    std::optional<Cached> m_cached;
+};
