@@ -2,6 +2,8 @@
 
 #include "automation/CliCommand.h"
 
+// `tallowin-cli status [--json]`: which yt-dlp is active, both yt-dlp versions, and the versions
+// of ffmpeg, ffprobe and deno. Missing tools are reported, never an error: the exit status is 0.
 class StatusCommand : public CliCommand {
 public:
     explicit StatusCommand(CLI::App& app);
@@ -10,4 +12,5 @@ public:
 
 private:
     CLI::App* m_command = nullptr;
+    bool m_json = false;
 };

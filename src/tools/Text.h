@@ -20,6 +20,9 @@ std::string trimSpaces(std::string_view text);
 // Replaces every ill-formed UTF-8 sequence with U+FFFD.
 std::string repairUtf8(std::string_view bytes);
 
+// The same for a buffer we own: valid text (the usual case) is kept without a copy.
+void repairUtf8InPlace(std::string& bytes);
+
 // Splits at single spaces, dropping empty words (a run of spaces is one separator).
 std::vector<std::string> splitWords(std::string_view line, char separator = ' ');
 

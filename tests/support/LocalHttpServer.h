@@ -43,5 +43,6 @@ public:
 
 private:
     int m_pid = -1;
+    int m_stdinWrite = -1; // closing it tells the server to exit, even if we die first
     int m_port = 0;
 };

@@ -1,0 +1,32 @@
+# The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
+PACKAGE := dist/Tallowin
+
+.PHONY: run test bootstrap build bench format install clean
+
+bootstrap:
+	scripts/bootstrap
+
+build: bootstrap
+	cmake -S . -B $(BUILD) -G Ninja -DTALLOWIN_PACKAGE_DIR=$(CURDIR)/$(PACKAGE)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	$(PACKAGE)/Contents/bin/tallowin-cli status
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	scripts/run-benchmarks $(BUILD)
+
+format:
+	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+install: build
+	scripts/install-package $(PREFIX)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,183 @@
+#include "platform/ChildProcess.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+class SpawnSetup {
+public:
+    SpawnSetup() {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+void check(int error, const char* what) {
+    if (error != 0)
+        throw std::system_error(error, std::generic_category(), what);
+}
+
+void closeQuietly(int& fd) noexcept {
+    if (fd >= 0)
+        ::close(fd); // never retried: on Linux the descriptor is gone even after EINTR
+    fd = -1;
+}
+
+std::vector<char*> pointers(const std::vector<std::string>& texts) {
+    std::vector<char*> result;
+    result.reserve(texts.size() + 1);
+    for (const std::string& text : texts)
+        result.push_back(const_cast<char*>(text.c_str()));
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+ChildProcess::ChildProcess(const std::filesystem::path& executable,
+                           const std::vector<std::string>& arguments,
+                           const std::vector<std::string>& environment,
+                           const std::optional<std::filesystem::path>& currentDirectory) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        int error = errno;
+        ::close(out[0]);
+        ::close(out[1]);
+        throw std::system_error(error, std::generic_category(), "pipe");
+    }
+    m_stdout = out[0];
+    m_stderr = err[0];
+    int outWrite = out[1];
+    int errWrite = err[1];
+
+    try {
+        SpawnSetup setup;
+        check(posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0), "spawn setup");
+        check(posix_spawn_file_actions_adddup2(&setup.actions, outWrite, 1), "spawn setup");
+        check(posix_spawn_file_actions_adddup2(&setup.actions, errWrite, 2), "spawn setup");
+        // Descriptors opened elsewhere without O_CLOEXEC must not leak into tools either.
+        check(posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3), "spawn setup");
+        if (currentDirectory)
+            check(posix_spawn_file_actions_addchdir_np(&setup.actions, currentDirectory->c_str()), "spawn setup");
+
+        // A new process group, so that termination reaches the tools the child starts itself.
+        check(posix_spawnattr_setpgroup(&setup.attributes, 0), "spawn setup");
+        sigset_t none;
+        sigemptyset(&none);
+        check(posix_spawnattr_setsigmask(&setup.attributes, &none), "spawn setup");
+        sigset_t all;
+        sigfillset(&all);
+        check(posix_spawnattr_setsigdefault(&setup.attributes, &all), "spawn setup");
+        check(posix_spawnattr_setflags(&setup.attributes,
+                                       POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF),
+                "spawn setup");
+
+        std::string program = executable.string();
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        auto argvPointers = pointers(argv);
+        auto envPointers = pointers(environment);
+        pid_t pid = -1;
+        int error = posix_spawn(&pid, program.c_str(), &setup.actions, &setup.attributes, argvPointers.data(),
+                                envPointers.data());
+        if (error != 0)
+            throw std::system_error(error, std::generic_category(), "Could not launch " + program);
+        m_pid = pid;
+    } catch (...) {
+        closeQuietly(outWrite);
+        closeQuietly(errWrite);
+        closeReadEnds();
+        throw;
+    }
+    // Our copies of the write ends go, so the readers see end of file when the child's go.
+    closeQuietly(outWrite);
+    closeQuietly(errWrite);
+}
+
+ChildProcess::~ChildProcess() {
+    closeReadEnds();
+    if (m_pid > 0 && !m_reaped) {
+        ::kill(-m_pid, SIGKILL);
+        int status;
+        while (::waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+}
+
+void ChildProcess::closeReadEnds() noexcept {
+    closeQuietly(m_stdout);
+    closeQuietly(m_stderr);
+}
+
+void ChildProcess::readToEnd(std::string& standardOutput, std::string& standardError) {
+    char buffer[65536];
+    pollfd fds[2] = {{m_stdout, POLLIN, 0}, {m_stderr, POLLIN, 0}};
+    std::string* sinks[2] = {&standardOutput, &standardError};
+    int open = 2;
+    while (open > 0) {
+        int ready = ::poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            throw std::system_error(errno, std::generic_category(), "poll");
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
+            if (count > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(count));
+            } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
+                fds[i].fd = -1; // end of file (or a read error: what arrived is the result)
+                --open;
+            }
+        }
+    }
+    closeReadEnds();
+}
+
+int ChildProcess::wait() {
+    // Wait without reaping first, so that terminate() never signals a pid that was reused.
+    siginfo_t info{};
+    while (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOWAIT) < 0) {
+        if (errno != EINTR)
+            throw std::system_error(errno, std::generic_category(), "waitid");
+    }
+    int status = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        while (::waitpid(m_pid, &status, 0) < 0) {
+            if (errno != EINTR)
+                throw std::system_error(errno, std::generic_category(), "waitpid");
+        }
+        m_reaped = true;
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return WTERMSIG(status);
+    return status;
+}
+
+void ChildProcess::terminate() noexcept {
+    std::lock_guard lock(m_mutex);
+    if (m_pid > 0 && !m_reaped)
+        ::kill(-m_pid, SIGTERM);
+}

@@ -1,0 +1,76 @@
+#include "ytdlp/YtdlpResolver.h"
+
+#include "tools/BundledTools.h"
+#include "ytdlp/YtdlpLog.h"
+#include "ytdlp/YtdlpVersion.h"
+
+#include <spdlog/logger.h>
+
+#include <sys/stat.h>
+
+#include <charconv>
+#include <future>
+
+namespace {
+
+// "missing", or "<size>@<modification time in seconds>": enough to notice any change of the file.
+std::string fingerprint(const std::filesystem::path& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return "missing";
+    double seconds = static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
+    char buffer[64];
+    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, seconds);
+    std::string time(buffer, error == std::errc() ? end : buffer);
+    if (time.find_first_of(".e") == std::string::npos)
+        time += ".0";
+    // The inode and change time too: a file replaced by another of equal size and date is still new.
+    return std::to_string(info.st_size) + "@" + time + "#" + std::to_string(info.st_ino) + ":" +
+           std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
+}
+
+} // namespace
+
+YtdlpResolver& YtdlpResolver::shared() {
+    static YtdlpResolver resolver;
+    return resolver;
+}
+
+YtdlpStatus YtdlpResolver::status() {
+    const auto& bundled = BundledTools::bundledYtdlp();
+    const auto& updated = BundledTools::updatedYtdlp();
+    std::vector<std::string> key{fingerprint(bundled), fingerprint(updated)};
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_cached && m_cached->key == key)
+            return m_cached->status;
+    }
+
+    // Both copies at once, so a miss costs about one tool start. The lock is not held meanwhile:
+    // two callers that both miss each look, and the later store wins (both describe the same files).
+    auto updatedLookup = std::async(std::launch::async, [&updated] { return BundledTools::version(updated); });
+    std::optional<std::string> shippedVersion = BundledTools::version(bundled);
+    std::optional<std::string> updatedVersion = updatedLookup.get();
+
+    bool updatedIsActive =
+        updatedVersion && (!shippedVersion || YtdlpVersion::compare(*updatedVersion, *shippedVersion) > 0);
+    YtdlpStatus status{
+        shippedVersion,
+        updatedVersion,
+        updatedIsActive ? YtdlpInstallation{updated, updatedVersion, YtdlpInstallation::Source::updated}
+                        : YtdlpInstallation{bundled, shippedVersion, YtdlpInstallation::Source::bundled},
+    };
+    {
+        std::lock_guard lock(m_mutex);
+        m_cached = Cached{key, status};
+    }
+    ytdlpLog()->info("Resolved {} yt-dlp {} at {} (bundled {}, updated {})", sourceName(status.active.source),
+                     status.active.version.value_or("?"), status.active.url.string(), shippedVersion.value_or("missing"),
+                     updatedVersion.value_or("none"));
+    return status;
+}
+
+void YtdlpResolver::clearCache() {
+    std::lock_guard lock(m_mutex);
+    m_cached.reset();
+}
