@@ -4,10 +4,13 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
+#include <memory>
 #include <system_error>
 
 namespace {
@@ -45,6 +48,52 @@ std::vector<char*> pointers(const std::vector<std::string>& texts) {
     result.push_back(nullptr);
     return result;
 }
+
+// Collects one stream in mapped chunks of growing size, then hands it over as one string. Each
+// chunk is unmapped as soon as it is copied out, so a large capture peaks near its own size
+// instead of the two or three times that growing a string in place costs.
+class ChunkedBuffer {
+public:
+    ~ChunkedBuffer() {
+        for (Chunk& chunk : m_chunks)
+            ::munmap(chunk.data, chunk.capacity);
+    }
+
+    // Room for the next read; at least one byte.
+    std::pair<char*, size_t> space() {
+        if (m_chunks.empty() || m_chunks.back().size == m_chunks.back().capacity) {
+            size_t capacity = m_chunks.empty() ? 64 * 1024 : std::min<size_t>(m_chunks.back().capacity * 2, 4 << 20);
+            void* data = ::mmap(nullptr, capacity, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+            if (data == MAP_FAILED)
+                throw std::system_error(errno, std::generic_category(), "mmap");
+            m_chunks.push_back({static_cast<char*>(data), 0, capacity});
+        }
+        Chunk& last = m_chunks.back();
+        return {last.data + last.size, last.capacity - last.size};
+    }
+
+    void commit(size_t count) { m_chunks.back().size += count; }
+
+    void moveInto(std::string& target) {
+        size_t total = 0;
+        for (const Chunk& chunk : m_chunks)
+            total += chunk.size;
+        target.reserve(target.size() + total);
+        for (Chunk& chunk : m_chunks) {
+            target.append(chunk.data, chunk.size);
+            ::munmap(chunk.data, chunk.capacity);
+        }
+        m_chunks.clear();
+    }
+
+private:
+    struct Chunk {
+        char* data;
+        size_t size;
+        size_t capacity;
+    };
+    std::vector<Chunk> m_chunks;
+};
 
 } // namespace
 
@@ -127,9 +176,8 @@ void ChildProcess::closeReadEnds() noexcept {
 }
 
 void ChildProcess::readToEnd(std::string& standardOutput, std::string& standardError) {
-    char buffer[65536];
     pollfd fds[2] = {{m_stdout, POLLIN, 0}, {m_stderr, POLLIN, 0}};
-    std::string* sinks[2] = {&standardOutput, &standardError};
+    ChunkedBuffer buffers[2];
     int open = 2;
     while (open > 0) {
         int ready = ::poll(fds, 2, -1);
@@ -141,9 +189,10 @@ void ChildProcess::readToEnd(std::string& standardOutput, std::string& standardE
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0)
                 continue;
-            ssize_t count = ::read(fds[i].fd, buffer, sizeof buffer);
+            auto [space, room] = buffers[i].space();
+            ssize_t count = ::read(fds[i].fd, space, room);
             if (count > 0) {
-                sinks[i]->append(buffer, static_cast<size_t>(count));
+                buffers[i].commit(static_cast<size_t>(count));
             } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
                 fds[i].fd = -1; // end of file (or a read error: what arrived is the result)
                 --open;
@@ -151,6 +200,8 @@ void ChildProcess::readToEnd(std::string& standardOutput, std::string& standardE
         }
     }
     closeReadEnds();
+    buffers[0].moveInto(standardOutput);
+    buffers[1].moveInto(standardError);
 }
 
 int ChildProcess::wait() {

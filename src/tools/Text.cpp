@@ -1,6 +1,7 @@
 #include "tools/Text.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -136,6 +137,15 @@ std::string repairUtf8(std::string_view bytes) {
 
 void repairUtf8InPlace(std::string& bytes) {
     for (size_t i = 0; i < bytes.size();) {
+        // Eight ASCII bytes at a time: tool output is mostly ASCII.
+        if (i + 8 <= bytes.size()) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + i, 8);
+            if ((word & 0x8080808080808080ULL) == 0) {
+                i += 8;
+                continue;
+            }
+        }
         if (static_cast<unsigned char>(bytes[i]) < 0x80) {
             ++i;
             continue;
