@@ -1,13 +1,27 @@
 #pragma once
 
 #include "automation/CliCommand.h"
+#include "download/VideoQuality.h"
 
+#include <string>
+
+// `tallowin-cli download URL`: the "Download Video" action. Runs the whole download pipeline and
+// prints the finished file's path (or, with --json, one object describing it) on standard output.
 class DownloadCommand : public CliCommand {
 public:
     explicit DownloadCommand(CLI::App& app);
     bool selected() const override;
+    // Blocks until the download ends. Returns 0, 1 on any error (its text on standard error), or
+    // 130 after SIGINT/SIGTERM. Never throws.
     int run() override;
 
 private:
+    int download(const std::string& url, VideoQuality quality);
+
     CLI::App* m_command = nullptr;
+    std::string m_url; // as typed; a text beginning with "-" arrives among the extras instead
+    std::string m_quality = "highest";
+    bool m_forceMP4 = true;
+    bool m_compatibleMP4 = false;
+    bool m_json = false;
 };

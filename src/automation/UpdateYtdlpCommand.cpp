@@ -1,15 +1,77 @@
-// PLACEHOLDER: replaced by the real command.
 #include "automation/UpdateYtdlpCommand.h"
+
+#include "automation/ActivityLine.h"
+#include "automation/StopOnSignal.h"
+#include "tools/OperationCancelled.h"
+#include "ytdlp/YtdlpUpdateEngine.h"
 
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <exception>
+#include <mutex>
+#include <string>
 
-UpdateYtdlpCommand::UpdateYtdlpCommand(CLI::App& app) : m_command(app.add_subcommand("update-ytdlp", "not built yet")) {}
+namespace {
 
-bool UpdateYtdlpCommand::selected() const { return m_command->parsed(); }
+// The text of a phase. Off a terminal each phase is one line, so the percentage is left out there.
+std::string phaseText(const YtdlpUpdatePhase& phase, bool withPercentage) {
+    switch (phase.kind) {
+    case YtdlpUpdatePhase::Kind::downloading:
+        if (!withPercentage)
+            return "Downloading yt-dlp\u2026";
+        return "Downloading yt-dlp\u2026 " + std::to_string(static_cast<int>(phase.fraction * 100)) + "%";
+    case YtdlpUpdatePhase::Kind::verifying:
+        return "Verifying the download\u2026";
+    case YtdlpUpdatePhase::Kind::installing:
+        return "Installing\u2026";
+    }
+    return {};
+}
+
+std::string outcomeText(const YtdlpUpdateOutcome& outcome) {
+    if (outcome.kind == YtdlpUpdateOutcome::Kind::updated)
+        return "Updated to yt-dlp " + outcome.version + ".";
+    return "yt-dlp " + outcome.version + " is already the latest release.";
+}
+
+} // namespace
+
+UpdateYtdlpCommand::UpdateYtdlpCommand(CLI::App& app)
+    : m_command(app.add_subcommand("update-ytdlp", "Download the latest yt-dlp release into your data folder.")) {}
+
+bool UpdateYtdlpCommand::selected() const {
+    return m_command->parsed();
+}
 
 int UpdateYtdlpCommand::run() {
-    std::fputs("not built yet\n", stderr);
-    return 1;
+    // First, before the engine starts any thread, so that the signals reach only the waiter.
+    StopOnSignal stop;
+    ActivityLine line(true);
+    std::mutex shownMutex;
+    std::string shown;
+    const auto progress = [&](YtdlpUpdatePhase phase) {
+        const std::string text = phaseText(phase, line.isTerminal());
+        std::lock_guard lock(shownMutex);
+        // A fraction arrives for every piece of the file; redraw only when the text changes.
+        if (text == shown)
+            return;
+        shown = text;
+        line.show(text);
+    };
+
+    try {
+        const YtdlpUpdateOutcome outcome = YtdlpUpdateEngine::update(progress, stop.token());
+        line.clear();
+        std::printf("%s\n", outcomeText(outcome).c_str());
+        std::fflush(stdout);
+        return 0;
+    } catch (const OperationCancelled&) {
+        line.clear();
+        return StopOnSignal::exitStatus;
+    } catch (const std::exception& error) {
+        line.clear();
+        std::fprintf(stderr, "%s\n", error.what());
+        return 1;
+    }
 }

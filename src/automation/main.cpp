@@ -15,7 +15,17 @@ int main(int argc, char** argv) {
     StatusCommand status(app);
     DownloadCommand download(app);
     UpdateYtdlpCommand updateYtdlp(app);
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help);
+    } catch (const CLI::ParseError& error) {
+        // Scripts test for one failure status, whatever was wrong with the command line.
+        app.exit(error);
+        return 1;
+    }
 
     for (CliCommand* command : {static_cast<CliCommand*>(&status), static_cast<CliCommand*>(&download),
                                 static_cast<CliCommand*>(&updateYtdlp)}) {

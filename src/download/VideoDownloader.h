@@ -4,6 +4,7 @@
 #include "download/VideoQuality.h"
 
 #include <filesystem>
+#include <functional>
 #include <stop_token>
 #include <string>
 
@@ -20,6 +21,17 @@ DownloadedVideo download(const std::string& url,
                          bool forceMP4,
                          bool compatibleMP4,
                          std::stop_token stopToken = {});
+
+// The step a download has reached, for an activity display.
+enum class DownloadStep { downloading, probing, converting };
+
+// The same, reporting each step as it begins (on the calling thread).
+DownloadedVideo download(const std::string& url,
+                         VideoQuality quality,
+                         bool forceMP4,
+                         bool compatibleMP4,
+                         std::stop_token stopToken,
+                         const std::function<void(DownloadStep)>& onStep);
 
 // The staging folder: $XDG_CACHE_HOME/<bundle identifier>/Downloads.
 const std::filesystem::path& downloadsDirectory();

@@ -1,0 +1,134 @@
+// The pipeline's own overhead: VideoDownloader::download on a local DASH manifest (H.264 + AAC
+// chosen, so it ends after the probe) against the same yt-dlp run with the same arguments
+// directly. Both are timed alternately in every iteration, so the ratio compares like with like
+// on a busy machine.
+//   warm: the resolver's answer is cached (the usual case).
+//   cold: the cache is cleared first, so each download also runs the version lookup.
+#include "download/VideoDownloader.h"
+#include "download/YtdlpInvocation.h"
+#include "ytdlp/YtdlpResolver.h"
+
+#include "download_setup.h"
+#include "support/LocalHttpServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <memory>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+std::unique_ptr<LocalHttpServer> g_server;
+int g_folders = 0;
+
+std::string manifestUrl() {
+    return g_server->baseUrl() + "/dash/manifest.mpd";
+}
+
+double seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double directRun() {
+    const fs::path work = benchFolder() / "direct" / std::to_string(++g_folders);
+    fs::create_directories(work);
+    const YtdlpInstallation active = YtdlpResolver::shared().status().active;
+    const auto arguments = YtdlpInvocation::arguments(manifestUrl(), work, VideoQuality::highest, true, false);
+    const auto start = Clock::now();
+    const auto result = ToolProcess::run(active.url, arguments, work);
+    const double elapsed = seconds(start);
+    if (result.status != 0)
+        throw std::runtime_error("yt-dlp failed: " + result.standardError);
+    return elapsed;
+}
+
+void pipeline(benchmark::State& state, bool cold) {
+    YtdlpResolver::shared().status();
+    double baseline = 0;
+    double measured = 0;
+    for (auto _ : state) {
+        baseline += directRun();
+        if (cold)
+            YtdlpResolver::shared().clearCache();
+        const auto start = Clock::now();
+        const DownloadedVideo video = VideoDownloader::download(manifestUrl(), VideoQuality::highest, true, false);
+        const double elapsed = seconds(start);
+        measured += elapsed;
+        state.SetIterationTime(elapsed);
+        benchmark::DoNotOptimize(video);
+    }
+    state.counters["direct_s"] = baseline / static_cast<double>(state.iterations());
+    state.counters["ratio"] = measured / baseline;
+}
+
+void BM_DownloadWarm(benchmark::State& state) {
+    pipeline(state, false);
+}
+void BM_DownloadCold(benchmark::State& state) {
+    pipeline(state, true);
+}
+
+BENCHMARK(BM_DownloadWarm)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
+BENCHMARK(BM_DownloadCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    prepareDownloadBench();
+    const fs::path root = benchFolder() / "www";
+    fs::create_directories(root / "dash");
+    runFfmpeg({"-f",
+               "lavfi",
+               "-i",
+               "testsrc2=size=640x360:rate=25:duration=3",
+               "-f",
+               "lavfi",
+               "-i",
+               "sine=frequency=440:duration=3",
+               "-map",
+               "0:v",
+               "-map",
+               "0:v",
+               "-map",
+               "1:a",
+               "-c:v:0",
+               "libx264",
+               "-preset",
+               "ultrafast",
+               "-pix_fmt",
+               "yuv420p",
+               "-s:v:0",
+               "320x180",
+               "-c:v:1",
+               "libvpx-vp9",
+               "-deadline",
+               "realtime",
+               "-cpu-used",
+               "8",
+               "-b:v:1",
+               "300k",
+               "-g",
+               "25",
+               "-c:a",
+               "aac",
+               "-b:a",
+               "64k",
+               "-f",
+               "dash",
+               "-seg_duration",
+               "1",
+               "-adaptation_sets",
+               "id=0,streams=v id=1,streams=a",
+               (root / "dash" / "manifest.mpd").string()});
+    g_server = std::make_unique<LocalHttpServer>(root);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    g_server.reset();
+    removeBenchFolder();
+    return 0;
+}

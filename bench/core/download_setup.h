@@ -1,0 +1,43 @@
+#pragma once
+
+// Shared by the download benchmarks: the real package, private cache and data folders, and
+// media made with the shipped ffmpeg. Call prepareDownloadBench() first thing in main(), before
+// anything reads a location.
+
+#include "tools/BundledTools.h"
+#include "tools/ToolProcess.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+inline std::filesystem::path& benchFolder() {
+    static std::filesystem::path folder;
+    return folder;
+}
+
+inline void prepareDownloadBench() {
+    std::string pattern = "/tmp/tallowin-bench-XXXXXX";
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    benchFolder() = pattern;
+    const char* root = std::getenv("TALLOWIN_PACKAGE_ROOT");
+    if (!root || !*root)
+        setenv("TALLOWIN_PACKAGE_ROOT", TALLOWIN_REAL_PACKAGE_DIR, 1);
+    setenv("XDG_CACHE_HOME", (benchFolder() / "cache").c_str(), 1);
+    setenv("XDG_DATA_HOME", (benchFolder() / "data").c_str(), 1);
+}
+
+inline void removeBenchFolder() {
+    std::error_code error;
+    std::filesystem::remove_all(benchFolder(), error);
+}
+
+inline void runFfmpeg(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), {"-hide_banner", "-loglevel", "error", "-y"});
+    const auto result = ToolProcess::run(BundledTools::ffmpeg(), arguments);
+    if (result.status != 0)
+        throw std::runtime_error("ffmpeg failed: " + result.standardError);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "app/BackgroundRuns.h"
+#include "download/DownloadedVideo.h"
+#include "download/VideoQuality.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+// The model behind the window's "Try it" box: what the user typed and chose, one download at a
+// time, and its outcome. Lives on the GUI thread; the download runs on a worker thread and its
+// result comes back as a queued call, so the GUI thread never waits on it.
+class DownloadTester : public QObject {
+    Q_OBJECT
+public:
+    struct State {
+        enum class Kind { idle, running, finished, failed };
+        Kind kind = Kind::idle;
+        DownloadedVideo video; // finished
+        QString message;       // failed
+
+        static State idle() { return {}; }
+        static State running() { return {Kind::running, {}, {}}; }
+        static State finished(DownloadedVideo video) { return {Kind::finished, std::move(video), {}}; }
+        static State failed(QString message) { return {Kind::failed, {}, std::move(message)}; }
+        bool operator==(const State&) const = default;
+    };
+
+    // The download seam; by default VideoDownloader::download. Called on a worker thread.
+    using DownloadFunction = std::function<DownloadedVideo(
+        const std::string& url, VideoQuality quality, bool forceMP4, bool compatibleMP4, std::stop_token stopToken)>;
+
+    explicit DownloadTester(DownloadFunction download = {}, QObject* parent = nullptr);
+    // Stops a running download's tool and waits for its thread (SIGTERM ends it at once).
+    ~DownloadTester() override;
+
+    QString urlText() const { return m_urlText; }
+    VideoQuality quality() const { return m_quality; }
+    bool forceMP4() const { return m_forceMP4; }
+    bool compatibleMP4() const { return m_compatibleMP4; }
+    const State& state() const { return m_state; }
+
+    // The usable link: the trimmed text when it parses as a URL with a scheme (PageUrl's rule).
+    std::optional<QString> url() const;
+
+    // Each setter notifies only when the value changes.
+    void setUrlText(const QString& text);
+    void setQuality(VideoQuality quality);
+    void setForceMP4(bool on);
+    void setCompatibleMP4(bool on);
+
+    // Begins a download with the current values when there is a usable url and none runs.
+    void start();
+    // Stops the running download (its tool gets SIGTERM) and returns to idle at once.
+    void cancel();
+
+signals:
+    void urlTextChanged(const QString& text);
+    void qualityChanged(VideoQuality quality);
+    void forceMP4Changed(bool on);
+    void compatibleMP4Changed(bool on);
+    // Emitted on every write of the state, even an equal one.
+    void stateChanged();
+
+private:
+    void setState(State state);
+
+    DownloadFunction m_download;
+    QString m_urlText;
+    VideoQuality m_quality = VideoQuality::highest;
+    bool m_forceMP4 = true;
+    bool m_compatibleMP4 = false;
+    State m_state;
+    // Each start() and cancel() begins a new generation; a result of an older one is dropped,
+    // so a cancelled download ends in idle and never disturbs a newer one.
+    quint64 m_generation = 0;
+    std::optional<std::stop_source> m_current;
+    BackgroundRuns m_runs;
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "app/AppUpdater.h"
+#include "app/ContentView.h"
+#include "app/YtdlpUpdater.h"
+
+#include <QObject>
+
+#include <memory>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+
+// The application: the two long-lived models, the single window "main" with ContentView, and
+// the "Tallowin" menu. Create it after the QApplication; closing the window quits.
+class TallowinApp : public QObject {
+    Q_OBJECT
+public:
+    // The seams of the models and the window; each part defaults to the real one.
+    struct Options {
+        YtdlpUpdater::UpdateFunction update;
+        YtdlpUpdater::StatusFunction status;
+        ContentView::Services services;
+        AppUpdater::Options appUpdates;
+    };
+
+    TallowinApp();
+    explicit TallowinApp(Options options);
+    // Ends a running download's tool, lets an update past its last cancellation point finish,
+    // and waits for both (the window first, then the models).
+    ~TallowinApp() override;
+
+    // Shows the window (creating nothing new: it exists once) and starts the launch check.
+    void launch();
+
+    QMainWindow& window() { return *m_window; }
+    ContentView& contentView() { return *m_contentView; }
+    YtdlpUpdater& updater() { return m_updater; }
+    AppUpdater& appUpdater() { return m_appUpdater; }
+    QMenu& menu() { return *m_menu; }
+
+    // The menu's actions; each brings the window forward first, so its outcome is in view.
+    void updateYtdlp();
+    void checkForUpdates();
+
+private:
+    void buildMenu();
+    void bringWindowForward();
+    void showCheckResult(const AppUpdater::CheckResult& result, bool userInitiated);
+    void stopWork();
+
+    // Declared before the window so they outlive it.
+    YtdlpUpdater m_updater;
+    AppUpdater m_appUpdater;
+    std::unique_ptr<QMainWindow> m_window;
+    ContentView* m_contentView = nullptr;
+    QMenu* m_menu = nullptr;
+    QAction* m_checkForUpdates = nullptr;
+    QAction* m_updateYtdlp = nullptr;
+};

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QColor>
+#include <QIcon>
+
+class QWidget;
+
+// The window's few text styles and symbols, in one place so every row looks the same.
+namespace WidgetLook {
+
+enum class Tone { primary, secondary, red, green };
+enum class Size { body, callout, caption, title };
+
+// The colours the tones stand for, for this widget's place in the window.
+QColor color(Tone tone, const QWidget* widget);
+// Sets the widget's text colour (its WindowText and Text roles) and font size.
+void apply(QWidget* widget, Tone tone, Size size = Size::body);
+// The tone the widget's text is shown in, read from its palette.
+Tone toneOf(const QWidget* widget);
+
+// The icon theme's nearest match for one of the window's symbol names, with a Qt standard icon
+// as fallback: "checkmark.shield", "arrow.down.to.line", "checkmark.circle.fill",
+// "checkmark.circle", "exclamationmark.triangle.fill".
+QIcon symbol(const char* name);
+
+} // namespace WidgetLook

@@ -1,0 +1,101 @@
+#include "download/MediaProbe.h"
+
+#include "download/DownloadError.h"
+#include "platform/HardwareVideo.h"
+#include "tools/BundledTools.h"
+#include "tools/ToolProcess.h"
+
+#include <nlohmann/json.hpp>
+
+#include <array>
+
+namespace {
+
+// The codec_name of the first stream of this kind; streams without a codec_type are skipped.
+std::optional<std::string> firstCodec(const nlohmann::json& streams, std::string_view kind) {
+    for (const auto& stream : streams) {
+        const auto type = stream.find("codec_type");
+        if (type == stream.end() || type->is_null())
+            continue;
+        if (type->get<std::string>() != kind)
+            continue;
+        const auto name = stream.find("codec_name");
+        if (name == stream.end() || name->is_null())
+            return std::nullopt;
+        return name->get<std::string>();
+    }
+    return std::nullopt;
+}
+
+std::string lowercased(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+} // namespace
+
+MediaProbe MediaProbe::probe(const std::filesystem::path& file, std::stop_token stopToken) {
+    const ToolProcessResult result =
+        ToolProcess::run(BundledTools::ffprobe(),
+                         {"-v", "error", "-print_format", "json", "-show_streams", file.string()},
+                         std::nullopt,
+                         std::move(stopToken));
+    if (result.status != 0)
+        throw DownloadError::conversionFailed("ffprobe could not read the downloaded file");
+    return fromReport(file, result.standardOutput);
+}
+
+MediaProbe MediaProbe::fromReport(const std::filesystem::path& file, std::string_view report) {
+    const nlohmann::json json = nlohmann::json::parse(report);
+    const nlohmann::json& streams = json.at("streams");
+    if (!streams.is_array())
+        throw nlohmann::json::type_error::create(302, "\"streams\" is not an array", &streams);
+    for (const auto& stream : streams) {
+        if (!stream.is_object())
+            throw nlohmann::json::type_error::create(302, "a stream is not an object", &stream);
+        // A present key of the wrong type is a malformed report, as for any strict decoder.
+        for (const char* key : {"codec_type", "codec_name"}) {
+            const auto value = stream.find(key);
+            if (value != stream.end() && !value->is_null() && !value->is_string())
+                throw nlohmann::json::type_error::create(302, std::string(key) + " is not a string", &*value);
+        }
+    }
+
+    MediaProbe probe;
+    std::string extension = file.filename().extension().string();
+    if (!extension.empty())
+        extension.erase(0, 1);
+    probe.containerExtension = lowercased(extension);
+    probe.videoCodec = firstCodec(streams, "video");
+    probe.audioCodec = firstCodec(streams, "audio");
+    return probe;
+}
+
+const std::set<std::string>& MediaProbe::compatibleVideoCodecs() {
+    static const std::set<std::string> codecs{"h264", "hevc"};
+    return codecs;
+}
+
+const std::set<std::string>& MediaProbe::mp4AudioCodecs() {
+    static const std::set<std::string> codecs{"aac", "mp3", "alac"};
+    return codecs;
+}
+
+bool MediaProbe::hardwareDecodes(std::string_view codecName) {
+    static constexpr std::array<std::string_view, 4> known{"h264", "hevc", "vp9", "av1"};
+    for (std::string_view name : known) {
+        if (name == codecName)
+            return HardwareVideo::decodes(codecName);
+    }
+    return false;
+}
+
+std::set<std::string> MediaProbe::allowedVideoCodecs(bool compatible) {
+    std::set<std::string> allowed = compatibleVideoCodecs();
+    if (!compatible && hardwareDecodes("av1"))
+        allowed.insert("av1");
+    return allowed;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <stop_token>
+#include <string>
+#include <string_view>
+
+// A downloaded file's container and its first video and audio codec, as ffprobe names them.
+struct MediaProbe {
+    std::string containerExtension;        // the file name's extension, lower-cased; may be empty
+    std::optional<std::string> videoCodec; // codec_name of the first video stream
+    std::optional<std::string> audioCodec; // codec_name of the first audio stream
+
+    bool operator==(const MediaProbe&) const = default;
+
+    // Runs the shipped ffprobe on the file and blocks until it ends; a stop request ends it.
+    // Throws DownloadError::conversionFailed("ffprobe could not read the downloaded file") when
+    // it exits non-zero, the nlohmann::json error when its report is not JSON or has no
+    // "streams" array, and std::system_error when ffprobe cannot be launched.
+    static MediaProbe probe(const std::filesystem::path& file, std::stop_token stopToken = {});
+
+    // Reads ffprobe's JSON report for the file. Throws nlohmann::json errors as probe() does.
+    static MediaProbe fromReport(const std::filesystem::path& file, std::string_view report);
+
+    // Video codecs every player takes in an MP4: {"h264", "hevc"}.
+    static const std::set<std::string>& compatibleVideoCodecs();
+    // Audio codecs that may stay in an MP4 as they are: {"aac", "mp3", "alac"}.
+    static const std::set<std::string>& mp4AudioCodecs();
+
+    // Whether this machine decodes the codec in hardware. Only the exact names "h264", "hevc",
+    // "vp9" and "av1" are asked about; any other text is false without asking.
+    static bool hardwareDecodes(std::string_view codecName);
+
+    // The video codecs that may stay in the finished MP4: compatibleVideoCodecs(), plus "av1"
+    // when compatible is false and the hardware decodes AV1. Built afresh at every call.
+    static std::set<std::string> allowedVideoCodecs(bool compatible);
+};

@@ -1,0 +1,100 @@
+#include "download/VideoDownloader.h"
+
+#include "download/DownloadError.h"
+#include "download/MediaProbe.h"
+#include "download/Mp4Conversion.h"
+#include "download/YtdlpInvocation.h"
+#include "platform/Platform.h"
+#include "tools/BundledTools.h"
+#include "ytdlp/YtdlpResolver.h"
+
+#include <array>
+#include <cstdio>
+#include <random>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A random (version 4) UUID in its canonical upper-case form.
+std::string randomUuid() {
+    std::random_device device;
+    std::array<unsigned char, 16> bytes{};
+    for (std::size_t i = 0; i < bytes.size(); i += 4) {
+        const unsigned int value = device();
+        for (std::size_t j = 0; j < 4; ++j)
+            bytes[i + j] = static_cast<unsigned char>(value >> (8 * j));
+    }
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+    std::string text;
+    char hex[3];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            text += '-';
+        std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
+        text += hex;
+    }
+    return text;
+}
+
+void checkTools(const fs::path& ytdlp) {
+    for (const fs::path* tool : {&ytdlp, &BundledTools::ffmpeg(), &BundledTools::ffprobe(), &BundledTools::deno()}) {
+        if (!BundledTools::isExecutableFile(*tool))
+            throw DownloadError::toolMissing(tool->filename().string());
+    }
+}
+
+// The file already is an MP4 that plays: the container, the video and the audio all fit.
+bool fits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
+    return probe.containerExtension == "mp4" && probe.videoCodec && allowedVideo.count(*probe.videoCodec) > 0 &&
+           (!probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0);
+}
+
+} // namespace
+
+DownloadedVideo VideoDownloader::download(
+    const std::string& url, VideoQuality quality, bool forceMP4, bool compatibleMP4, std::stop_token stopToken) {
+    return download(url, quality, forceMP4, compatibleMP4, std::move(stopToken), {});
+}
+
+DownloadedVideo VideoDownloader::download(const std::string& url,
+                                          VideoQuality quality,
+                                          bool forceMP4,
+                                          bool compatibleMP4,
+                                          std::stop_token stopToken,
+                                          const std::function<void(DownloadStep)>& onStep) {
+    auto report = [&onStep](DownloadStep step) {
+        if (onStep)
+            onStep(step);
+    };
+
+    const YtdlpInstallation active = YtdlpResolver::shared().status().active;
+    checkTools(active.url);
+    YtdlpInvocation::sweepOldDownloads(downloadsDirectory());
+    const fs::path workFolder = downloadsDirectory() / randomUuid();
+    fs::create_directories(workFolder);
+
+    report(DownloadStep::downloading);
+    const fs::path downloaded =
+        YtdlpInvocation::run(active, url, workFolder, quality, forceMP4, forceMP4 && compatibleMP4, stopToken);
+    if (!forceMP4 || quality == VideoQuality::audioOnly)
+        return {downloaded, false, false};
+
+    const std::set<std::string> allowedVideo = MediaProbe::allowedVideoCodecs(compatibleMP4);
+    report(DownloadStep::probing);
+    const MediaProbe probe = MediaProbe::probe(downloaded, stopToken);
+    if (fits(probe, allowedVideo))
+        return {downloaded, false, false};
+
+    report(DownloadStep::converting);
+    const Mp4Conversion::Result converted = Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken);
+    std::error_code removeError;
+    fs::remove(downloaded, removeError);
+    return {converted.file, converted.reencoded, !converted.reencoded};
+}
+
+const fs::path& VideoDownloader::downloadsDirectory() {
+    static const fs::path directory = Platform::cacheHome() / Platform::bundleIdentifier() / "Downloads";
+    return directory;
+}

@@ -1,0 +1,357 @@
+#include "ytdlp/YtdlpUpdateEngine.h"
+
+#include "platform/HttpClient.h"
+#include "platform/Sha256.h"
+#include "tools/BundledTools.h"
+#include "tools/OperationCancelled.h"
+#include "tools/Text.h"
+#include "tools/ToolProcess.h"
+#include "ytdlp/YtdlpLog.h"
+#include "ytdlp/YtdlpResolver.h"
+#include "ytdlp/YtdlpUpdateError.h"
+#include "ytdlp/YtdlpVersion.h"
+
+#include <nlohmann/json.hpp>
+#include <openssl/rand.h>
+#include <spdlog/spdlog.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <future>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::chrono::seconds releaseQueryTimeout(15);
+constexpr std::chrono::seconds checksumListTimeout(60);
+constexpr std::size_t unexpectedOutputCharacters = 80;
+
+void throwIfStopped(const std::stop_token& stopToken) {
+    if (stopToken.stop_requested())
+        throw OperationCancelled();
+}
+
+void removeIgnoringFailure(const fs::path& path) {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+}
+
+// A random (version 4) UUID in its upper-case 36-character form.
+std::string newUuid() {
+    unsigned char bytes[16];
+    if (RAND_bytes(bytes, sizeof bytes) != 1)
+        throw std::runtime_error("No random numbers are available.");
+    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
+    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
+    char text[37];
+    std::snprintf(text,
+                  sizeof text,
+                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
+                  bytes[0],
+                  bytes[1],
+                  bytes[2],
+                  bytes[3],
+                  bytes[4],
+                  bytes[5],
+                  bytes[6],
+                  bytes[7],
+                  bytes[8],
+                  bytes[9],
+                  bytes[10],
+                  bytes[11],
+                  bytes[12],
+                  bytes[13],
+                  bytes[14],
+                  bytes[15]);
+    return text;
+}
+
+// The run's own folder beside the updated copy (same file system, so the install is a rename).
+// Removed with its contents however the run ends; a failure to remove it is not the run's.
+class StagingFolder {
+public:
+    explicit StagingFolder(const fs::path& support) : m_path(support / ("staging-" + newUuid())) {
+        fs::create_directories(m_path);
+    }
+    ~StagingFolder() { removeIgnoringFailure(m_path); }
+    StagingFolder(const StagingFolder&) = delete;
+    StagingFolder& operator=(const StagingFolder&) = delete;
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+// Makes the renames in the folder durable; a failure only weakens crash safety, so it is ignored.
+void syncDirectory(const fs::path& directory) {
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// UTF-8 decoding of one code point at position i (advancing i); ill-formed bytes count alone.
+char32_t nextCodePoint(std::string_view text, std::size_t& i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
+    if (length == 1 || i + length > text.size()) {
+        ++i;
+        return lead;
+    }
+    char32_t value = lead & (0xFF >> (length + 1));
+    for (int k = 1; k < length; ++k)
+        value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += length;
+    return value;
+}
+
+// Code points that never start a user-perceived character: combining marks, joiners,
+// variation selectors, emoji modifiers and tags.
+bool extendsCharacter(char32_t c) {
+    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || (c >= 0x0591 && c <= 0x05BD) ||
+           (c >= 0x0610 && c <= 0x061A) || (c >= 0x064B && c <= 0x065F) || (c >= 0x0900 && c <= 0x0903) ||
+           (c >= 0x093A && c <= 0x094F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
+           c == 0x200C || c == 0x200D || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F) ||
+           (c >= 0xFE20 && c <= 0xFE2F) || (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) ||
+           (c >= 0xE0100 && c <= 0xE01EF);
+}
+
+bool isRegionalIndicator(char32_t c) {
+    return c >= 0x1F1E6 && c <= 0x1F1FF;
+}
+
+// The first `count` user-perceived characters of the text: a base with its marks, CR LF, an
+// emoji joined by U+200D and a pair of regional indicators each count as one.
+std::string firstCharacters(std::string_view text, std::size_t count) {
+    std::size_t i = 0;
+    for (std::size_t characters = 0; i < text.size() && characters < count; ++characters) {
+        const char32_t base = nextCodePoint(text, i);
+        bool joined = false;
+        if (base == U'\r' && i < text.size() && text[i] == '\n')
+            ++i;
+        else if (isRegionalIndicator(base) && i < text.size()) {
+            std::size_t j = i;
+            if (isRegionalIndicator(nextCodePoint(text, j)))
+                i = j;
+        }
+        while (i < text.size()) {
+            std::size_t j = i;
+            const char32_t next = nextCodePoint(text, j);
+            if (!joined && !extendsCharacter(next))
+                break;
+            joined = next == 0x200D;
+            i = j;
+        }
+    }
+    return std::string(text.substr(0, i));
+}
+
+// The release's published SHA-256 for our asset: "<hex>  <name>" lines, the name optionally
+// marked "*" for binary mode.
+std::optional<std::string> publishedChecksum(const std::string& list) {
+    for (const std::string& line : Text::splitLines(list)) {
+        const std::vector<std::string> words = Text::splitWords(Text::trim(line));
+        if (words.size() != 2)
+            continue;
+        std::string name = words[1];
+        if (!name.empty() && name.front() == '*')
+            name.erase(0, 1);
+        if (name != YtdlpChannel::assetName())
+            continue;
+        std::string sum = words[0];
+        for (char& c : sum)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return sum;
+    }
+    return std::nullopt;
+}
+
+// Nothing from the network runs before its bytes match the release's own checksum list.
+void checkPublishedChecksum(const YtdlpChannel& channel, const fs::path& staged, std::stop_token stopToken) {
+    const HttpClient::Response list = HttpClient::get(channel.checksumsURL(), {}, checksumListTimeout, stopToken);
+    if (list.status == 404 || list.status == 410)
+        throw YtdlpUpdateError::checksumMissing();
+    if (list.status < 200 || list.status > 299)
+        throw YtdlpUpdateError::badResponse(list.status);
+    const std::optional<std::string> expected = publishedChecksum(list.body);
+    if (!expected)
+        throw YtdlpUpdateError::checksumMissing();
+    if (Sha256::ofFile(staged) != *expected)
+        throw YtdlpUpdateError::checksumMismatch();
+}
+
+void download(const std::string& url,
+              const fs::path& destination,
+              const std::function<void(double)>& fraction,
+              std::stop_token stopToken) {
+    const long status = HttpClient::download(url, destination, fraction, stopToken);
+    if (status < 200 || status > 299) {
+        removeIgnoringFailure(destination);
+        throw YtdlpUpdateError::badResponse(status > 0 ? status : -1);
+    }
+}
+
+// The quarantine attribute is another platform's; there is nothing to remove here.
+void removeQuarantine(const fs::path&) {}
+
+// Puts staged at target by renames, so "yt-dlp" is at every moment the old file or the new
+// one. The old one stays as backup (a second name for it, made before the switch).
+void install(const fs::path& staged, const fs::path& target, const fs::path& backup, bool existed) {
+    if (existed) {
+        if (fs::is_directory(fs::symlink_status(target)))
+            throw fs::filesystem_error(
+                "cannot replace the updated yt-dlp", target, std::make_error_code(std::errc::is_a_directory));
+        removeIgnoringFailure(backup);
+        std::error_code linkFailure;
+        fs::create_hard_link(target, backup, linkFailure);
+        if (linkFailure)
+            fs::rename(target, backup); // no hard links here: briefly no updated copy, never a partial one
+    }
+    fs::rename(staged, target);
+    syncDirectory(target.parent_path());
+}
+
+void revert(const fs::path& target, const fs::path& backup, bool existed) {
+    std::error_code failure;
+    if (existed) {
+        fs::rename(backup, target, failure);
+        if (!failure)
+            return;
+    }
+    removeIgnoringFailure(target);
+}
+
+} // namespace
+
+namespace YtdlpUpdateEngine {
+
+std::optional<std::string> latestTag(const Channel& channel, std::stop_token stopToken) {
+    try {
+        const HttpClient::Response response = HttpClient::get(
+            channel.latestReleaseAPI(), {"Accept: application/vnd.github+json"}, releaseQueryTimeout, stopToken);
+        if (response.status != 200)
+            return std::nullopt;
+        const nlohmann::json release = nlohmann::json::parse(response.body, nullptr, false);
+        if (release.is_discarded() || !release.is_object())
+            return std::nullopt;
+        const auto tag = release.find("tag_name");
+        if (tag == release.end() || !tag->is_string())
+            return std::nullopt;
+        std::string text = tag->get<std::string>();
+        if (!YtdlpVersion::looksValid(text))
+            return std::nullopt;
+        return text;
+    } catch (...) {
+        // Any failure of the query is an unknown tag; the download then reports the real problem.
+        return std::nullopt;
+    }
+}
+
+Channel newestChannel(std::stop_token stopToken) {
+    const Channel stable = Channel::stable();
+    const Channel nightly = Channel::nightly();
+    std::optional<std::string> stableTag;
+    std::optional<std::string> nightlyTag;
+    try {
+        auto nightlyQuery = std::async(std::launch::async, [&] { return latestTag(nightly, stopToken); });
+        stableTag = latestTag(stable, stopToken);
+        nightlyTag = nightlyQuery.get();
+    } catch (const std::system_error&) {
+        // No thread for the second query: ask one after the other.
+        if (!stableTag)
+            stableTag = latestTag(stable, stopToken);
+        nightlyTag = latestTag(nightly, stopToken);
+    }
+    ytdlpLog()->info("Latest yt-dlp: stable {}, nightly {}", stableTag.value_or("?"), nightlyTag.value_or("?"));
+    if (nightlyTag && (!stableTag || YtdlpVersion::compare(*nightlyTag, *stableTag) > 0))
+        return nightly;
+    return stable;
+}
+
+std::string verifiedVersion(const fs::path& executable) {
+    ToolProcessResult result;
+    try {
+        result = ToolProcess::run(executable, {"--version"});
+    } catch (const std::system_error& error) {
+        throw YtdlpUpdateError::wontRun(error.what());
+    }
+    if (result.status != 0) {
+        std::string reason;
+        for (const std::string& line : Text::splitLines(result.standardError)) {
+            std::string trimmed = Text::trimSpaces(line);
+            if (!trimmed.empty())
+                reason = std::move(trimmed);
+        }
+        throw YtdlpUpdateError::wontRun(reason.empty() ? "exit status " + std::to_string(result.status) : reason);
+    }
+    std::string version = Text::trim(result.standardOutput);
+    if (!YtdlpVersion::looksValid(version))
+        throw YtdlpUpdateError::unexpectedOutput(firstCharacters(version, unexpectedOutputCharacters));
+    return version;
+}
+
+YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress, std::stop_token stopToken) {
+    YtdlpResolver& resolver = YtdlpResolver::shared();
+    const fs::path& support = BundledTools::supportDirectory();
+    const fs::path& target = BundledTools::updatedYtdlp();
+    const fs::path backup = support / "yt-dlp.previous";
+    const YtdlpStatus previous = resolver.status();
+
+    fs::create_directories(support);
+    const StagingFolder staging(support);
+    const fs::path staged = staging.path() / "yt-dlp";
+
+    progress(YtdlpUpdatePhase::downloading(0));
+    const Channel channel = newestChannel(stopToken);
+    ytdlpLog()->info("Downloading yt-dlp from the {} channel", channel.name);
+    throwIfStopped(stopToken);
+    download(
+        channel.downloadURL(),
+        staged,
+        [&](double fraction) { progress(YtdlpUpdatePhase::downloading(fraction)); },
+        stopToken);
+    throwIfStopped(stopToken);
+
+    progress(YtdlpUpdatePhase::verifying());
+    checkPublishedChecksum(channel, staged, stopToken);
+    fs::permissions(staged, fs::perms(0755), fs::perm_options::replace);
+    removeQuarantine(staged);
+    const std::string version = verifiedVersion(staged);
+    throwIfStopped(stopToken); // the last point at which a stop is honoured
+
+    // Only the shipped copy counts here: an older release may replace a newer updated copy.
+    if (previous.bundledVersion && YtdlpVersion::compare(version, *previous.bundledVersion) <= 0) {
+        removeIgnoringFailure(target);
+        removeIgnoringFailure(backup);
+        resolver.clearCache();
+        ytdlpLog()->info("Downloaded yt-dlp {} is not newer than bundled {}; keeping the bundled copy",
+                         version,
+                         *previous.bundledVersion);
+        return YtdlpUpdateOutcome::alreadyCurrent(version);
+    }
+
+    progress(YtdlpUpdatePhase::installing());
+    const bool existed = fs::exists(fs::symlink_status(target));
+    install(staged, target, backup, existed);
+    resolver.clearCache();
+    try {
+        const std::string installed = verifiedVersion(target);
+        if (installed != version)
+            throw YtdlpUpdateError::unexpectedOutput(installed);
+    } catch (const std::exception& error) {
+        ytdlpLog()->error("Installed yt-dlp failed verification, reverting: {}", error.what());
+        revert(target, backup, existed);
+        resolver.clearCache();
+        throw;
+    }
+    ytdlpLog()->info("Installed yt-dlp {} at {}", version, target.string());
+    return previous.active.version == version ? YtdlpUpdateOutcome::alreadyCurrent(version)
+                                              : YtdlpUpdateOutcome::updated(version);
+}
+
+} // namespace YtdlpUpdateEngine

@@ -1,0 +1,222 @@
+#include "DownloadFakes.h"
+#include "support/FakeTool.h"
+#include "support/Sandbox.h"
+#include "tools/ToolProcess.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ostream>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+// The built command: TALLOWIN_TEST_CLI overrides the one in the configured package folder.
+fs::path cliPath() {
+    const char* override = std::getenv("TALLOWIN_TEST_CLI");
+    return override && *override ? fs::path(override) : fs::path(TALLOWIN_CLI_PATH);
+}
+
+// Runs `tallowin-cli download ...` against the sandbox (the runner passes on only four variables,
+// so env(1) hands the sandbox's locations to the command).
+ToolProcessResult runDownload(const std::vector<std::string>& arguments) {
+    std::vector<std::string> all{"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
+                                 "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
+                                 "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
+                                 cliPath().string(),
+                                 "download"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return ToolProcess::run("/usr/bin/env", all);
+}
+
+class DownloadCommand : public testing::Test {
+protected:
+    void SetUp() override {
+        DownloadFakes::installAll();
+        DownloadFakes::clearRecords();
+    }
+};
+
+struct RefusedRow {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::string message;
+};
+
+inline void PrintTo(const RefusedRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class RefusedText : public DownloadCommand, public testing::WithParamInterface<RefusedRow> {};
+
+} // namespace
+
+TEST_P(RefusedText, SaysWhyAndRunsNothing) {
+    const auto result = runDownload(GetParam().arguments);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError, GetParam().message + "\n");
+    EXPECT_TRUE(DownloadFakes::recordedArguments("yt-dlp").empty()) << "yt-dlp ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BadInput,
+    RefusedText,
+    testing::Values(
+        RefusedRow{"optionLike", {"-rf"}, "Not a usable URL: -rf"},
+        RefusedRow{"optionAfterSeparator", {"--", "--exec=touch x"}, "Not a usable URL: --exec=touch x"},
+        RefusedRow{"noScheme", {"example.com/v"}, "Not a usable URL: example.com/v"},
+        RefusedRow{"innerSpace", {"https://e.com/a b"}, "Not a usable URL: https://e.com/a b"},
+        RefusedRow{"controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\x1b[2J"},
+        RefusedRow{"long", {std::string(100 * 1024, 'x')}, "Not a usable URL: " + std::string(100 * 1024, 'x')},
+        RefusedRow{"none", {}, "A URL is required."},
+        RefusedRow{"two",
+                   {"https://a.test/1", "https://a.test/2"},
+                   "Expected one URL, got: https://a.test/1 https://a.test/2"},
+        RefusedRow{"unknownQuality",
+                   {"--quality", "1080P", "https://a.test/v"},
+                   "Not a quality: 1080P. One of: highest (\"Highest quality\"), p2160 (\"4K\"), p1080 (\"1080p\"), "
+                   "p720 (\"720p\"), p480 (\"480p\"), audioOnly (\"Audio only\")."}),
+    [](const testing::TestParamInfo<RefusedRow>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadCommand, HelpShowsTheTitleEveryParameterAndTheDefaults) {
+    const auto result = runDownload({"--help"});
+    EXPECT_EQ(result.status, 0);
+    // CLI11 wraps nothing, so each description appears whole.
+    for (const char* text :
+         {"Download Video",
+          "URL: A link to a video page or a direct link to a media file.",
+          "Quality: Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to "
+          "2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio "
+          "only returns just the sound, as an M4A when Force MP4 is on.",
+          "Force MP4: Deliver an MP4. Video this Mac can play from an MP4 (H.264, HEVC, and AV1 on M3 and later) is "
+          "repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.",
+          "Compatible MP4 (H.264): Also re-encode AV1 video to H.264 so the file plays on older Macs, iPhones and "
+          "other devices. Slower, and larger files.",
+          "Default: highest",
+          "Default: on.",
+          "Default: off.",
+          "--no-force-mp4",
+          "--json"}) {
+        EXPECT_NE(result.standardOutput.find(text), std::string::npos) << text;
+    }
+}
+
+TEST_F(DownloadCommand, PrintsThePathAloneWithTheDefaults) {
+    DownloadFakes::installYtdlp(": > clip.webm; echo \"$PWD/clip.webm\"\n");
+    const auto result = runDownload({"  https://a.test/v?x=1&y=$HOME \n"});
+    ASSERT_EQ(result.status, 0) << result.standardError;
+    EXPECT_EQ(result.standardError, "");
+    const fs::path printed = result.standardOutput.substr(0, result.standardOutput.size() - 1);
+    EXPECT_EQ(result.standardOutput.back(), '\n');
+    EXPECT_EQ(printed.parent_path().parent_path(), Sandbox::cacheHome() / "org.tallowin.Tallowin" / "Downloads");
+    // Defaults: highest with Force MP4 on, so the file was probed; the trimmed URL went last.
+    const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
+    ASSERT_FALSE(arguments.empty());
+    EXPECT_EQ(arguments.back(), "https://a.test/v?x=1&y=$HOME");
+    EXPECT_EQ(arguments[arguments.size() - 3], "--format");
+    EXPECT_TRUE(arguments[arguments.size() - 2].starts_with("bv*[vcodec~="));
+    EXPECT_FALSE(DownloadFakes::recordedArguments("ffprobe").empty());
+}
+
+TEST_F(DownloadCommand, JsonDescribesTheFileAndOptionsReachThePipeline) {
+    DownloadFakes::installYtdlp(": > 'a \"b\".mkv'; echo \"$PWD/a \\\"b\\\".mkv\"\n");
+    DownloadFakes::installFfprobe(
+        R"({"streams":[{"codec_type":"video","codec_name":"h264"},{"codec_type":"audio","codec_name":"aac"}]})");
+    const auto result = runDownload({"--json", "--quality", "1080p", "--compatible-mp4", "https://a.test/v"});
+    ASSERT_EQ(result.status, 0) << result.standardError;
+    const auto json = nlohmann::json::parse(result.standardOutput);
+    EXPECT_EQ(json.size(), 5u);
+    EXPECT_EQ(json.at("name"), "a \"b\".mp4");
+    EXPECT_EQ(fs::path(json.at("path").get<std::string>()).filename(), "a \"b\".mp4");
+    EXPECT_TRUE(fs::exists(json.at("path").get<std::string>()));
+    EXPECT_EQ(json.at("type"), "video/mp4");
+    EXPECT_EQ(json.at("wasConverted"), false);
+    EXPECT_EQ(json.at("wasRemuxed"), true);
+    const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
+    ASSERT_GE(arguments.size(), 3u);
+    EXPECT_NE(arguments[arguments.size() - 2].find("[height<=1080]"), std::string::npos);
+
+    // --no-force-mp4 hands the file on as yt-dlp left it, with the raw quality value.
+    DownloadFakes::clearRecords();
+    DownloadFakes::installYtdlp(": > a.webm\n");
+    const auto plain = runDownload({"--json", "--no-force-mp4", "--quality", "audioOnly", "https://a.test/v"});
+    ASSERT_EQ(plain.status, 0) << plain.standardError;
+    EXPECT_EQ(nlohmann::json::parse(plain.standardOutput).at("type"), "video/webm");
+    EXPECT_TRUE(DownloadFakes::recordedArguments("ffprobe").empty());
+    const auto audioArguments = DownloadFakes::recordedArguments("yt-dlp");
+    EXPECT_NE(std::find(audioArguments.begin(), audioArguments.end(), "--extract-audio"), audioArguments.end());
+}
+
+TEST_F(DownloadCommand, AFailureIsItsTextOnStandardErrorAndStatusOne) {
+    DownloadFakes::installYtdlp("echo 'ERROR: [generic] Unsupported URL: https://a.test/v' >&2; exit 1\n");
+    auto result = runDownload({"https://a.test/v"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError, "Download failed: [generic] Unsupported URL: https://a.test/v\n");
+
+    fs::remove(Sandbox::helpers() / "ffprobe");
+    result = runDownload({"https://a.test/v"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError, "Tallowin is missing its bundled ffprobe. Reinstall the app.\n");
+}
+
+TEST_F(DownloadCommand, InterruptEndsTheToolAndExitsWith130) {
+    const fs::path marks = Sandbox::makeTempFolder("marks");
+    // $PPID is the command itself: env(1) executed it in its own place.
+    DownloadFakes::installYtdlp("echo $PPID > " + DownloadFakes::shellQuoted((marks / "cli").string()) +
+                                "\nsleep 60 & echo $! > " + DownloadFakes::shellQuoted((marks / "sleep").string()) +
+                                "\nwait\n");
+    ToolProcessResult result;
+    std::thread command([&] { result = runDownload({"https://a.test/v"}); });
+    std::string pid;
+    for (int i = 0; i < 400 && (pid.empty() || readFile(marks / "sleep").empty()); ++i) {
+        std::this_thread::sleep_for(50ms);
+        pid = readFile(marks / "cli");
+    }
+    ASSERT_FALSE(pid.empty());
+    ::kill(std::stoi(pid), SIGINT);
+    command.join(); // a command that ignored the signal would hold this for a minute
+    EXPECT_EQ(result.status, 130);
+    EXPECT_EQ(result.standardOutput, "");
+    EXPECT_EQ(result.standardError.find("terminate"), std::string::npos) << result.standardError;
+    std::string sleepPid = readFile(marks / "sleep");
+    sleepPid.erase(sleepPid.find_last_not_of('\n') + 1);
+    const std::string stat = readFile("/proc/" + sleepPid + "/stat");
+    EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << "the tool outlived the interrupt";
+}
+
+TEST_F(DownloadCommand, OnATerminalShowsTheActivityAndClearsItBeforeThePath) {
+    // script(1) gives the command a terminal; what the terminal showed comes back on its output.
+    DownloadFakes::installYtdlp("sleep 1.5; : > clip.webm\n");
+    DownloadFakes::installFfprobe(R"({"streams":[{"codec_type":"video","codec_name":"vp9"}]})");
+    DownloadFakes::installFfmpeg("sleep 1.5; : > \"$out\"\n");
+    const std::string command = DownloadFakes::shellQuoted(cliPath().string()) + " download https://a.test/v";
+    const auto result = ToolProcess::run("/usr/bin/env",
+                                         {"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
+                                          "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
+                                          "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
+                                          "/usr/bin/script",
+                                          "-qec",
+                                          command,
+                                          "/dev/null"});
+    ASSERT_EQ(result.status, 0) << result.standardOutput << result.standardError;
+    const std::string& shown = result.standardOutput;
+    const auto downloading = shown.find("\r\033[KDownloading\u2026 0:0");
+    const auto converting = shown.find("\r\033[KConverting to MP4\u2026 0:0");
+    const auto path = shown.find(Sandbox::cacheHome().string());
+    ASSERT_NE(downloading, std::string::npos) << shown;
+    ASSERT_NE(converting, std::string::npos) << shown;
+    ASSERT_NE(path, std::string::npos) << shown;
+    EXPECT_LT(downloading, converting);
+    // The line is erased before the path is printed, so the path stands alone on its line.
+    EXPECT_EQ(shown.rfind("\r\033[K", path) + 4, path) << shown;
+}

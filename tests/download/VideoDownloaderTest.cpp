@@ -1,0 +1,207 @@
+#include "download/VideoDownloader.h"
+
+#include "DownloadFakes.h"
+#include "download/DownloadError.h"
+#include "platform/HardwareVideo.h"
+#include "support/FakeTool.h"
+#include "support/Sandbox.h"
+#include "tools/BundledTools.h"
+#include "ytdlp/YtdlpResolver.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <regex>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string mkvH264Aac =
+    R"({"streams":[{"codec_type":"video","codec_name":"h264"},{"codec_type":"audio","codec_name":"aac"}]})";
+
+class VideoDownloaderTest : public testing::Test {
+protected:
+    void SetUp() override {
+        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
+        DownloadFakes::installAll();
+        DownloadFakes::clearRecords();
+    }
+    void TearDown() override {
+        HardwareVideo::setAnswerSource({});
+        std::error_code error;
+        fs::remove(BundledTools::updatedYtdlp(), error);
+    }
+
+    static DownloadError::Kind failure(const std::function<void()>& action, std::string* text = nullptr) {
+        try {
+            action();
+        } catch (const DownloadError& error) {
+            if (text)
+                *text = error.what();
+            return error.kind();
+        }
+        ADD_FAILURE() << "no DownloadError";
+        return DownloadError::Kind::noOutputFile;
+    }
+
+    static std::string missingToolText(VideoQuality quality, bool forceMP4) {
+        std::string text;
+        EXPECT_EQ(failure([&] { VideoDownloader::download("https://a.test/v", quality, forceMP4, false); }, &text),
+                  DownloadError::Kind::toolMissing);
+        return text;
+    }
+};
+
+bool processGone(const std::string& pid) {
+    const std::string stat = readFile("/proc/" + pid + "/stat");
+    return stat.empty() || stat.find(") Z ") != std::string::npos;
+}
+
+} // namespace
+
+TEST_F(VideoDownloaderTest, ChecksTheToolsInOrderBeforeAnythingRuns) {
+    fs::remove(Sandbox::helpers() / "ffmpeg");
+    EXPECT_EQ(missingToolText(VideoQuality::audioOnly, false),
+              "Tallowin is missing its bundled ffmpeg. Reinstall the app.");
+    DownloadFakes::installFfmpeg();
+
+    fs::remove(Sandbox::helpers() / "deno");
+    EXPECT_EQ(missingToolText(VideoQuality::highest, true), "Tallowin is missing its bundled deno. Reinstall the app.");
+    fs::remove(Sandbox::helpers() / "yt-dlp");
+    EXPECT_EQ(missingToolText(VideoQuality::highest, true),
+              "Tallowin is missing its bundled yt-dlp. Reinstall the app.");
+
+    DownloadFakes::installAll();
+    fs::permissions(Sandbox::helpers() / "ffprobe",
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::remove);
+    EXPECT_EQ(missingToolText(VideoQuality::p480, false),
+              "Tallowin is missing its bundled ffprobe. Reinstall the app.");
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("yt-dlp"))) << "yt-dlp ran although a tool was missing";
+}
+
+TEST_F(VideoDownloaderTest, AnUpdatedCopyThatLostItsExecutableBitNamesYtdlp) {
+    writeFakeTool(BundledTools::updatedYtdlp(), "echo 2099.01.01\n");
+    ASSERT_EQ(YtdlpResolver::shared().status().active.source, YtdlpInstallation::Source::updated);
+    fs::permissions(BundledTools::updatedYtdlp(),
+                    fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+                    fs::perm_options::remove);
+    fs::remove(Sandbox::helpers() / "yt-dlp");
+    EXPECT_EQ(missingToolText(VideoQuality::highest, true),
+              "Tallowin is missing its bundled yt-dlp. Reinstall the app.");
+
+    // With the shipped copy back, the download runs that one instead.
+    DownloadFakes::installYtdlp(": > clip.mp4\n");
+    DownloadFakes::installFfprobe(R"({"streams":[{"codec_type":"video","codec_name":"h264"}]})");
+    EXPECT_EQ(VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false).fileURL.filename(),
+              "clip.mp4");
+    EXPECT_FALSE(DownloadFakes::recordedArguments("yt-dlp").empty());
+}
+
+TEST_F(VideoDownloaderTest, WorksInAFreshUuidFolderAndSweepsOldOnes) {
+    const fs::path old = VideoDownloader::downloadsDirectory() / "OLD";
+    fs::create_directories(old);
+    fs::last_write_time(old, fs::file_time_type::clock::now() - 25h);
+    DownloadFakes::installYtdlp("printf 'clip\\n' > clip.webm; echo \"$PWD/clip.webm\"\n");
+
+    const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::highest, false, true);
+
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_EQ(video, (DownloadedVideo{video.fileURL, false, false}));
+    EXPECT_EQ(video.fileURL.filename(), "clip.webm");
+    const fs::path work = video.fileURL.parent_path();
+    EXPECT_EQ(work.parent_path(), VideoDownloader::downloadsDirectory());
+    EXPECT_TRUE(std::regex_match(work.filename().string(),
+                                 std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffprobe"))) << "no probe without Force MP4";
+}
+
+TEST_F(VideoDownloaderTest, AudioOnlyIsHandedOnWithoutProbe) {
+    DownloadFakes::installYtdlp(": > a.m4a; echo \"$PWD/a.m4a\"\n");
+    const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::audioOnly, true, true);
+    EXPECT_EQ(video.fileURL.filename(), "a.m4a");
+    EXPECT_FALSE(video.wasConverted || video.wasRemuxed);
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffprobe")));
+}
+
+TEST_F(VideoDownloaderTest, FittingMp4IsKeptAndOthersAreConvertedAndTheirSourceRemoved) {
+    DownloadFakes::installYtdlp(": > clip.mp4; echo \"$PWD/clip.mp4\"\n");
+    DownloadFakes::installFfprobe(R"({"streams":[{"codec_type":"video","codec_name":"h264"}]})");
+    DownloadedVideo kept = VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false);
+    EXPECT_EQ(kept.fileURL.filename(), "clip.mp4");
+    EXPECT_FALSE(kept.wasConverted || kept.wasRemuxed);
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffmpeg.1")));
+
+    // Opus audio in an MP4 does not fit: remuxed, the video copied, the source gone.
+    DownloadFakes::installFfprobe(
+        R"({"streams":[{"codec_type":"video","codec_name":"hevc"},{"codec_type":"audio","codec_name":"opus"}]})");
+    DownloadedVideo remuxed = VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false);
+    EXPECT_EQ(remuxed.fileURL.filename(), "clip.h264.mp4");
+    EXPECT_TRUE(remuxed.wasRemuxed);
+    EXPECT_FALSE(remuxed.wasConverted);
+    EXPECT_TRUE(fs::exists(remuxed.fileURL));
+    EXPECT_FALSE(fs::exists(remuxed.fileURL.parent_path() / "clip.mp4"));
+}
+
+TEST_F(VideoDownloaderTest, AwkwardTitlesGiveTheRightFile) {
+    // A newline in the name splits the printed path, so the work folder's listing finds it.
+    const std::string name = "it's \"$HOME\" `id` 100%\n\u0412\u0438\u0434\u0435\u043e \u52d5\u753b.mkv";
+    DownloadFakes::installYtdlp(": > " + DownloadFakes::shellQuoted(name) + "; printf '%s\\n' \"$PWD\"/" +
+                                DownloadFakes::shellQuoted(name) + "\n");
+    DownloadFakes::installFfprobe(mkvH264Aac);
+    const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::p1080, true, false);
+    EXPECT_EQ(video.fileURL.filename().string(), name.substr(0, name.size() - 4) + ".mp4");
+    EXPECT_TRUE(video.wasRemuxed);
+    EXPECT_TRUE(fs::exists(video.fileURL));
+    EXPECT_FALSE(fs::exists(video.fileURL.parent_path() / name));
+}
+
+TEST_F(VideoDownloaderTest, AFileOutsideTheWorkFolderIsNeverTakenNorDeleted) {
+    const fs::path outside = Sandbox::makeTempFolder("outside") / "precious.mkv";
+    writeFile(outside, "keep");
+    DownloadFakes::installFfprobe(mkvH264Aac);
+    DownloadFakes::installYtdlp("echo " + DownloadFakes::shellQuoted(outside.string()) + "\n");
+    EXPECT_EQ(failure([] { VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false); }),
+              DownloadError::Kind::noOutputFile);
+
+    DownloadFakes::installYtdlp(": > mine.mkv; echo " + DownloadFakes::shellQuoted(outside.string()) + "\n");
+    const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false);
+    EXPECT_EQ(video.fileURL.filename(), "mine.mp4");
+    EXPECT_EQ(readFile(outside), "keep");
+}
+
+TEST_F(VideoDownloaderTest, StoppingEndsYtdlpAndReportsDownloadFailed) {
+    const fs::path marks = Sandbox::makeTempFolder("marks");
+    DownloadFakes::installYtdlp("sleep 60 & echo $! > " + DownloadFakes::shellQuoted((marks / "sleep").string()) +
+                                "\nwait\necho done > " + DownloadFakes::shellQuoted((marks / "done").string()) + "\n");
+    std::stop_source stop;
+    std::optional<DownloadError::Kind> kind;
+    std::thread worker([&] {
+        kind = failure([&] {
+            VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false, stop.get_token());
+        });
+    });
+    for (int i = 0; i < 400 && readFile(marks / "sleep").empty(); ++i)
+        std::this_thread::sleep_for(50ms);
+    stop.request_stop();
+    worker.join(); // a download that ignored the stop would hold this for a minute
+    EXPECT_EQ(kind, DownloadError::Kind::downloadFailed);
+    EXPECT_FALSE(fs::exists(marks / "done"));
+    std::string pid = readFile(marks / "sleep");
+    pid.erase(pid.find_last_not_of('\n') + 1);
+    ASSERT_FALSE(pid.empty());
+    for (int i = 0; i < 100 && !processGone(pid); ++i)
+        std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(processGone(pid)) << "the tool's own child outlived the stop";
+}
+
+TEST_F(VideoDownloaderTest, YtdlpPrintingNothingInAnEmptyFolderIsNoOutputFile) {
+    DownloadFakes::installYtdlp("");
+    std::string text;
+    EXPECT_EQ(failure([] { VideoDownloader::download("https://a.test/v", VideoQuality::p720, true, true); }, &text),
+              DownloadError::Kind::noOutputFile);
+    EXPECT_EQ(text, "yt-dlp finished but did not produce a file.");
+}

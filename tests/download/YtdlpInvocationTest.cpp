@@ -1,0 +1,235 @@
+#include "download/YtdlpInvocation.h"
+
+#include "DownloadFakes.h"
+#include "download/DownloadError.h"
+#include "platform/HardwareVideo.h"
+#include "support/FakeTool.h"
+#include "support/LogCapture.h"
+#include "support/Sandbox.h"
+#include "tools/BundledTools.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <chrono>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+YtdlpInstallation bundled(std::optional<std::string> version) {
+    return {Sandbox::helpers() / "yt-dlp", std::move(version), YtdlpInstallation::Source::bundled};
+}
+
+DownloadError::Kind kindOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const DownloadError& error) {
+        return error.kind();
+    }
+    ADD_FAILURE() << "no DownloadError";
+    return DownloadError::Kind::toolMissing;
+}
+
+} // namespace
+
+TEST(YtdlpInvocation, PassesSixteenFixedArgumentsTheFormatBlockAndTheAddressLast) {
+    HardwareVideo::setAnswerSource([](std::string_view) { return false; });
+    DownloadFakes::clearRecords();
+    const fs::path work = Sandbox::makeTempFolder("work");
+    DownloadFakes::installYtdlp("printf '%s\\n' \"$PWD/clip.mp4\"; : > clip.mp4\n");
+    const std::string url = "https://example.test/watch?v=a b'$x";
+
+    const fs::path produced = YtdlpInvocation::run(bundled("2025.01.15"), url, work, VideoQuality::p720, true, false);
+
+    const std::vector<std::string> expected{
+        "--no-playlist",
+        "--no-progress",
+        "--no-mtime",
+        "--no-simulate",
+        "--ffmpeg-location",
+        BundledTools::helpersDirectory().string(),
+        "--js-runtimes",
+        "deno:" + (Sandbox::helpers() / "deno").string(),
+        "--output",
+        "%(title).180B.%(ext)s",
+        "--paths",
+        "home:" + work.string(),
+        "--paths",
+        "temp:" + work.string(),
+        "--print",
+        "after_move:filepath",
+        "--format",
+        "bv*[vcodec~='^(avc1|h264|hev1|hvc1)'][ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/"
+        "bv*[ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/bv*[ext=mp4][height<=720]+ba[ext=m4a]/"
+        "b[ext=mp4][height<=720]/bv*[height<=720]+ba/b[height<=720]/b",
+        url};
+    EXPECT_EQ(DownloadFakes::recordedArguments("yt-dlp"), expected);
+    EXPECT_EQ(produced, work / "clip.mp4");
+    HardwareVideo::setAnswerSource({});
+}
+
+TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
+    DownloadFakes::clearRecords();
+    const fs::path work = Sandbox::makeTempFolder("work");
+    DownloadFakes::installYtdlp(": > clip.webm\n");
+    YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
+    const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
+    ASSERT_EQ(arguments.size(), 17u);
+    EXPECT_EQ(arguments.back(), "https://a.test/v");
+}
+
+TEST(YtdlpInvocation, LogsTheCopyAndItsVersion) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    DownloadFakes::installYtdlp(": > clip.webm\n");
+    LogCapture log;
+    YtdlpInvocation::run(bundled(std::nullopt), "https://a.test/v", work, VideoQuality::highest, false, false);
+    YtdlpInstallation updated = bundled("2026.01.02");
+    updated.source = YtdlpInstallation::Source::updated;
+    YtdlpInvocation::run(updated, "https://a.test/v", work, VideoQuality::highest, false, false);
+    EXPECT_TRUE(log.contains("Downloading with bundled yt-dlp ?"));
+    EXPECT_TRUE(log.contains("Downloading with updated yt-dlp 2026.01.02"));
+}
+
+TEST(YtdlpInvocation, NonZeroExitIsDownloadFailedWithTheSummary) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    DownloadFakes::installYtdlp("echo \"$PWD/clip.mp4\"; : > clip.mp4\n"
+                                "echo 'ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found' >&2\n"
+                                "exit 1\n");
+    try {
+        YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::downloadFailed);
+        EXPECT_STREQ(error.what(), "Download failed: [generic] Unable to download webpage: HTTP Error 404: Not Found");
+    }
+}
+
+TEST(YtdlpInvocation, MissingExecutableIsTheLaunchError) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    YtdlpInstallation missing{work / "no-such-yt-dlp", "1", YtdlpInstallation::Source::bundled};
+    EXPECT_THROW(YtdlpInvocation::run(missing, "https://a.test/v", work, VideoQuality::highest, false, false),
+                 std::system_error);
+}
+
+// The produced-path rules, on a work folder laid out by each test.
+TEST(ProducedFile, LastLineWithSpacesAroundThePath) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    writeFile(work / "my clip.mp4", "x");
+    writeFile(work / "other.mp4", "x");
+    EXPECT_EQ(YtdlpInvocation::producedFile("[info] x\n" + (work / "other.mp4").string() + "\n \t" +
+                                                (work / "my clip.mp4").string() + "  \n\n \n",
+                                            work),
+              work / "my clip.mp4");
+}
+
+TEST(ProducedFile, FallbackIgnoresHiddenEntries) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    writeFile(work / "clip.webm", "x");
+    writeFile(work / ".DS_Store", "x");
+    EXPECT_EQ(YtdlpInvocation::producedFile((work / "gone.webm").string() + "\n", work), work / "clip.webm");
+    // A yt-dlp that prints nothing gets the same fallback.
+    EXPECT_EQ(YtdlpInvocation::producedFile("", work), work / "clip.webm");
+}
+
+TEST(ProducedFile, OnlyTheLastLineIsTried) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    writeFile(work / "a.webm", "x");
+    writeFile(work / "b.webm", "x");
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile((work / "a.webm").string() + "\nnot a path\n", work); }),
+              DownloadError::Kind::noOutputFile);
+}
+
+TEST(ProducedFile, TwoCandidatesOrNoneGiveNoOutputFile) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("", work); }), DownloadError::Kind::noOutputFile);
+    writeFile(work / "clip.webm", "x");
+    writeFile(work / "clip.webm.part", "x");
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile((work / "nope").string(), work); }),
+              DownloadError::Kind::noOutputFile);
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("", work / "missing-folder"); }),
+              DownloadError::Kind::noOutputFile);
+}
+
+TEST(ProducedFile, OnlyARegularFileInsideTheWorkFolderCounts) {
+    const fs::path outside = Sandbox::makeTempFolder("outside");
+    writeFile(outside / "precious.mp4", "keep");
+    const fs::path work = Sandbox::makeTempFolder("work");
+    writeFile(work / "clip.webm", "x");
+
+    // A path outside, a way out through "..", a directory, and a link inside pointing outside.
+    fs::create_directory(work / ".sub");
+    fs::create_symlink(outside / "precious.mp4", work / ".link.mp4");
+    for (const fs::path& printed : {outside / "precious.mp4",
+                                    work / ".." / outside.filename() / "precious.mp4",
+                                    work / ".sub",
+                                    work / ".link.mp4"}) {
+        EXPECT_EQ(YtdlpInvocation::producedFile(printed.string() + "\n", work), work / "clip.webm") << printed;
+    }
+
+    // A fallback entry that is a directory or a link is not a produced file either.
+    const fs::path onlyLink = Sandbox::makeTempFolder("work");
+    fs::create_symlink(outside / "precious.mp4", onlyLink / "clip.mp4");
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("", onlyLink); }), DownloadError::Kind::noOutputFile);
+    const fs::path onlyFolder = Sandbox::makeTempFolder("work");
+    fs::create_directory(onlyFolder / "clip");
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("", onlyFolder); }), DownloadError::Kind::noOutputFile);
+}
+
+struct SummaryRow {
+    const char* name;
+    std::string standardError;
+    std::string expected;
+};
+
+// Names the row in test listings instead of dumping its bytes.
+inline void PrintTo(const SummaryRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class Summarize : public testing::TestWithParam<SummaryRow> {};
+
+TEST_P(Summarize, CondensesToOneLine) {
+    EXPECT_EQ(YtdlpInvocation::summarize(GetParam().standardError), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules,
+    Summarize,
+    testing::Values(
+        SummaryRow{"lastErrorWinsOverLaterLines",
+                   "WARNING: a\nERROR: first\nERROR: [generic] Unsupported URL: x\nWARNING: later\n",
+                   "[generic] Unsupported URL: x"},
+        SummaryRow{"lowerCaseIsNoErrorLine", "error: one\nerror: two\n", "error: two"},
+        SummaryRow{"emptyIsUnknown", "", "unknown error"},
+        SummaryRow{"blankLinesAreUnknown", " \n\t\r\n\u2028 \n", "unknown error"},
+        SummaryRow{"prefixOnlyGivesEmpty", "ERROR:   \nWARNING: x\n", ""},
+        SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
+        SummaryRow{"crLineBreaks", "ERROR: a\rnext", "a"}),
+    [](const testing::TestParamInfo<SummaryRow>& info) { return std::string(info.param.name); });
+
+TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {
+    const fs::path staging = Sandbox::makeTempFolder("staging");
+    const auto now = fs::file_time_type::clock::now();
+    fs::create_directories(staging / "old" / "inner");
+    writeFile(staging / "old" / "inner" / "clip.mp4", "x");
+    fs::create_directories(staging / "recent");
+    writeFile(staging / "loose-old.webm", "x");
+    fs::last_write_time(staging / "old", now - std::chrono::hours(25));
+    fs::last_write_time(staging / "recent", now - std::chrono::hours(23));
+    fs::last_write_time(staging / "loose-old.webm", now - std::chrono::hours(25));
+    // A dangling link has no date to read: it goes.
+    fs::create_symlink(staging / "nowhere", staging / "dangling");
+
+    YtdlpInvocation::sweepOldDownloads(staging, now);
+
+    EXPECT_FALSE(fs::exists(staging / "old"));
+    EXPECT_FALSE(fs::exists(staging / "loose-old.webm"));
+    EXPECT_FALSE(fs::is_symlink(staging / "dangling"));
+    EXPECT_TRUE(fs::exists(staging / "recent"));
+}
+
+TEST(SweepOldDownloads, MissingFolderIsSilent) {
+    EXPECT_NO_THROW(YtdlpInvocation::sweepOldDownloads(Sandbox::root() / "no-such-folder"));
+}

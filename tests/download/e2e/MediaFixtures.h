@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Short media that the real ffmpeg makes once per test executable, in the sandbox: never
+// committed, never fetched.
+namespace MediaFixtures {
+
+// The folder that holds the fixtures (the HTTP root of the end-to-end tests).
+const std::filesystem::path& folder();
+
+// The fixture's path, made on first use (blocks while ffmpeg runs): clip.webm (VP9/Opus),
+// clip.mkv and clip.mp4 (H.264/AAC), vp9.mp4 (VP9/AAC), hevc.mkv (HEVC/Opus), audio.m4a (AAC, no
+// video), all 320x180 and two seconds long, and dash/manifest.mpd with an H.264 320x180, a VP9
+// 640x360 and an AAC rendition.
+std::filesystem::path fixture(const std::string& name);
+
+// Runs the shipped ffmpeg with these arguments (after "-hide_banner -loglevel error -y") and
+// fails the calling test when it does not succeed.
+void makeWithFfmpeg(const std::vector<std::string>& arguments);
+
+// What the real ffprobe says about a file.
+struct Streams {
+    std::optional<std::string> video;
+    std::optional<std::string> audio;
+    int height = 0; // of the first video stream
+    int videoCount = 0;
+};
+Streams streamsOf(const std::filesystem::path& file);
+
+} // namespace MediaFixtures

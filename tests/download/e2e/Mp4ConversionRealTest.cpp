@@ -1,0 +1,109 @@
+// The probe and the conversion with the shipped ffprobe and ffmpeg. Without a VA-API device the
+// hardware encoder fails at once and the libx264 attempt does the work.
+#include "download/DownloadError.h"
+#include "download/MediaProbe.h"
+#include "download/Mp4Conversion.h"
+
+#include "MediaFixtures.h"
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A private copy of a fixture, since the conversion writes next to its source.
+fs::path copyOf(const std::string& name) {
+    const fs::path copy = Sandbox::makeTempFolder("conv") / name;
+    fs::copy_file(MediaFixtures::fixture(name), copy);
+    return copy;
+}
+
+const std::set<std::string> compatibleSet{"h264", "hevc"};
+
+} // namespace
+
+TEST(Mp4ConversionReal, MkvWithH264AndAacIsRemuxed) {
+    const fs::path source = copyOf("clip.mkv");
+    const MediaProbe probe = MediaProbe::probe(source);
+    EXPECT_EQ(probe, (MediaProbe{"mkv", "h264", "aac"}));
+    const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
+    EXPECT_EQ(result.file, source.parent_path() / "clip.mp4");
+    EXPECT_FALSE(result.reencoded);
+    const auto streams = MediaFixtures::streamsOf(result.file);
+    EXPECT_EQ(streams.video, "h264");
+    EXPECT_EQ(streams.audio, "aac");
+}
+
+TEST(Mp4ConversionReal, WebmWithVp9AndOpusIsReencodedAfterTheHardwareAttemptFails) {
+    // The hardware encoder's attempt needs a VA-API device; where there is none it fails at once.
+    const fs::path source = copyOf("clip.webm");
+    const MediaProbe probe = MediaProbe::probe(source);
+    EXPECT_EQ(probe, (MediaProbe{"webm", "vp9", "opus"}));
+    const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
+    EXPECT_EQ(result.file, source.parent_path() / "clip.mp4");
+    EXPECT_TRUE(result.reencoded);
+    const auto streams = MediaFixtures::streamsOf(result.file);
+    EXPECT_EQ(streams.video, "h264");
+    EXPECT_EQ(streams.audio, "aac");
+    EXPECT_EQ(streams.height, 180);
+}
+
+TEST(Mp4ConversionReal, Mp4WithVp9GoesToH264Mp4) {
+    const fs::path source = copyOf("vp9.mp4");
+    const MediaProbe probe = MediaProbe::probe(source);
+    const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
+    EXPECT_EQ(result.file, source.parent_path() / "vp9.h264.mp4");
+    EXPECT_TRUE(result.reencoded);
+    EXPECT_EQ(MediaFixtures::streamsOf(result.file).video, "h264");
+    EXPECT_EQ(MediaFixtures::streamsOf(source).video, "vp9") << "the source must stay untouched";
+}
+
+TEST(Mp4ConversionReal, HevcWithOpusCopiesTheVideoAndReencodesTheAudio) {
+    const fs::path source = copyOf("hevc.mkv");
+    const MediaProbe probe = MediaProbe::probe(source);
+    EXPECT_EQ(probe, (MediaProbe{"mkv", "hevc", "opus"}));
+    const auto plan = Mp4Conversion::plan(probe, compatibleSet);
+    EXPECT_FALSE(plan.hardwareDecode);
+    const auto arguments =
+        Mp4Conversion::arguments(source, Mp4Conversion::outputPath(source), plan, Mp4Conversion::VideoEncoder::copy);
+    EXPECT_TRUE(std::find(arguments.begin(), arguments.end(), "-hwaccel") == arguments.end());
+
+    const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
+    EXPECT_FALSE(result.reencoded);
+    const auto streams = MediaFixtures::streamsOf(result.file);
+    EXPECT_EQ(streams.video, "hevc");
+    EXPECT_EQ(streams.audio, "aac");
+}
+
+TEST(Mp4ConversionReal, NoVideoFailsWithTheSecondAttemptsSummary) {
+    const fs::path source = copyOf("audio.m4a");
+    const MediaProbe probe = MediaProbe::probe(source);
+    EXPECT_EQ(probe, (MediaProbe{"m4a", std::nullopt, "aac"}));
+    try {
+        Mp4Conversion::makeMP4(source, probe, compatibleSet);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::conversionFailed);
+        EXPECT_TRUE(std::string(error.what()).starts_with("Converting to MP4 failed: ")) << error.what();
+        // The hardware attempt fails on the missing device ("global options"); the software
+        // attempt fails on the video mapping, and its summary is the one reported.
+        EXPECT_NE(error.payload().find("map"), std::string::npos) << error.payload();
+        EXPECT_EQ(error.payload().find("global options"), std::string::npos) << error.payload();
+    }
+}
+
+TEST(Mp4ConversionReal, ProbeOfSomethingThatIsNotMediaIsConversionFailed) {
+    const fs::path notMedia = Sandbox::makeTempFolder("conv") / "page.webm";
+    std::ofstream(notMedia) << "<html>not a video</html>";
+    try {
+        MediaProbe::probe(notMedia);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_STREQ(error.what(), "Converting to MP4 failed: ffprobe could not read the downloaded file");
+    }
+}

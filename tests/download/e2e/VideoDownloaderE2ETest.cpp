@@ -1,0 +1,227 @@
+// The whole pipeline with the shipped yt-dlp, deno, ffprobe and ffmpeg against a server on
+// 127.0.0.1 that serves media made by ffmpeg for this run.
+#include "download/DownloadError.h"
+#include "download/VideoDownloader.h"
+
+#include "MediaFixtures.h"
+#include "platform/HardwareVideo.h"
+#include "support/LocalHttpServer.h"
+#include "support/Sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class PipelineEndToEnd : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(Sandbox::usesRealPackage());
+        s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
+    }
+    static void TearDownTestSuite() { s_server.reset(); }
+    void SetUp() override {
+        // Hardware answers are the machine's business; pin them so every row means one thing.
+        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
+    }
+    void TearDown() override { HardwareVideo::setAnswerSource({}); }
+
+    static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
+
+    // The finished file must be the only thing left in its work folder (a converted source is gone).
+    static void expectAloneInWorkFolder(const DownloadedVideo& video) {
+        EXPECT_EQ(video.fileURL.parent_path().parent_path(), VideoDownloader::downloadsDirectory());
+        std::vector<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(video.fileURL.parent_path()))
+            entries.push_back(entry.path());
+        EXPECT_EQ(entries, std::vector<fs::path>{video.fileURL});
+    }
+
+    static inline std::unique_ptr<LocalHttpServer> s_server;
+};
+
+struct PipelineRow {
+    const char* name;
+    std::string path;
+    VideoQuality quality;
+    bool forceMP4;
+    bool compatibleMP4;
+    std::string extension;
+    std::optional<std::string> video;
+    std::optional<std::string> audio;
+    int height;
+    bool wasConverted;
+    bool wasRemuxed;
+};
+
+// Names the row in test listings instead of dumping its bytes.
+inline void PrintTo(const PipelineRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class PipelineRows : public PipelineEndToEnd, public testing::WithParamInterface<PipelineRow> {};
+
+} // namespace
+
+TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
+    const PipelineRow& row = GetParam();
+    MediaFixtures::fixture(row.path.substr(1));
+    const DownloadedVideo video =
+        VideoDownloader::download(url(row.path), row.quality, row.forceMP4, row.compatibleMP4);
+    EXPECT_EQ(video.fileURL.extension(), row.extension) << video.fileURL;
+    EXPECT_EQ(video.wasConverted, row.wasConverted);
+    EXPECT_EQ(video.wasRemuxed, row.wasRemuxed);
+    const auto streams = MediaFixtures::streamsOf(video.fileURL);
+    EXPECT_EQ(streams.video, row.video);
+    EXPECT_EQ(streams.audio, row.audio);
+    EXPECT_EQ(streams.height, row.height);
+    expectAloneInWorkFolder(video);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DirectLinksAndDash,
+    PipelineRows,
+    testing::Values(
+        // Direct links: the selector falls through to "b", and the MP4 step repairs the rest.
+        PipelineRow{
+            "webmConverted", "/clip.webm", VideoQuality::highest, true, false, ".mp4", "h264", "aac", 180, true, false},
+        PipelineRow{"webmKeptWithoutForceMp4",
+                    "/clip.webm",
+                    VideoQuality::highest,
+                    false,
+                    false,
+                    ".webm",
+                    "vp9",
+                    "opus",
+                    180,
+                    false,
+                    false},
+        PipelineRow{
+            "mkvRemuxed", "/clip.mkv", VideoQuality::p1080, true, false, ".mp4", "h264", "aac", 180, false, true},
+        PipelineRow{
+            "mp4KeptAsItIs", "/clip.mp4", VideoQuality::highest, true, true, ".mp4", "h264", "aac", 180, false, false},
+        // DASH: H.264 at 180 lines and VP9 at 360 lines, AAC audio.
+        PipelineRow{"dashHighestPrefersH264",
+                    "/dash/manifest.mpd",
+                    VideoQuality::highest,
+                    true,
+                    false,
+                    ".mp4",
+                    "h264",
+                    "aac",
+                    180,
+                    false,
+                    false},
+        PipelineRow{"dashHighestPlainTakesBest",
+                    "/dash/manifest.mpd",
+                    VideoQuality::highest,
+                    false,
+                    false,
+                    ".mkv",
+                    "vp9",
+                    "aac",
+                    360,
+                    false,
+                    false},
+        PipelineRow{"dash4kResolutionFirstThenConverted",
+                    "/dash/manifest.mpd",
+                    VideoQuality::p2160,
+                    true,
+                    false,
+                    ".mp4",
+                    "h264",
+                    "aac",
+                    360,
+                    true,
+                    false},
+        PipelineRow{"dash4kCompatible",
+                    "/dash/manifest.mpd",
+                    VideoQuality::p2160,
+                    true,
+                    true,
+                    ".mp4",
+                    "h264",
+                    "aac",
+                    360,
+                    true,
+                    false},
+        PipelineRow{"dash720PrefersH264",
+                    "/dash/manifest.mpd",
+                    VideoQuality::p720,
+                    true,
+                    false,
+                    ".mp4",
+                    "h264",
+                    "aac",
+                    180,
+                    false,
+                    false},
+        PipelineRow{"dash480Plain",
+                    "/dash/manifest.mpd",
+                    VideoQuality::p480,
+                    false,
+                    false,
+                    ".mkv",
+                    "vp9",
+                    "aac",
+                    360,
+                    false,
+                    false},
+        PipelineRow{"dashAudioOnlyM4a",
+                    "/dash/manifest.mpd",
+                    VideoQuality::audioOnly,
+                    true,
+                    false,
+                    ".m4a",
+                    std::nullopt,
+                    "aac",
+                    0,
+                    false,
+                    false},
+        PipelineRow{"dashAudioOnlyPlain",
+                    "/dash/manifest.mpd",
+                    VideoQuality::audioOnly,
+                    false,
+                    false,
+                    ".m4a",
+                    std::nullopt,
+                    "aac",
+                    0,
+                    false,
+                    false}),
+    [](const testing::TestParamInfo<PipelineRow>& info) { return std::string(info.param.name); });
+
+TEST_F(PipelineEndToEnd, A404FailsWithYtdlpsOwnErrorLine) {
+    try {
+        VideoDownloader::download(url("/missing.webm"), VideoQuality::highest, true, false);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::downloadFailed);
+        const std::string text = error.what();
+        EXPECT_TRUE(text.starts_with("Download failed: ")) << text;
+        EXPECT_NE(text.find("404"), std::string::npos) << text;
+        EXPECT_EQ(text.find("ERROR:"), std::string::npos) << text;
+    }
+}
+
+TEST_F(PipelineEndToEnd, ATitleWithQuotesDollarsAndNonLatinLetters) {
+    const std::string name = "it's \"$HOME\" \u0412\u0438\u0434\u0435\u043e \u52d5\u753b";
+    fs::copy_file(MediaFixtures::fixture("clip.mkv"), MediaFixtures::folder() / (name + ".mkv"));
+    const DownloadedVideo video = VideoDownloader::download(
+        url("/it%27s%20%22%24HOME%22%20%D0%92%D0%B8%D0%B4%D0%B5%D0%BE%20%E5%8B%95%E7%94%BB.mkv"),
+        VideoQuality::highest,
+        true,
+        false);
+    EXPECT_TRUE(video.wasRemuxed);
+    EXPECT_EQ(video.fileURL.extension(), ".mp4");
+    EXPECT_NE(video.fileURL.filename().string().find("\u0412\u0438\u0434\u0435\u043e \u52d5\u753b"), std::string::npos)
+        << video.fileURL;
+    EXPECT_NE(video.fileURL.filename().string().find("$HOME"), std::string::npos) << video.fileURL;
+    EXPECT_EQ(MediaFixtures::streamsOf(video.fileURL).video, "h264");
+    expectAloneInWorkFolder(video);
+}
