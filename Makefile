@@ -14,7 +14,7 @@ build: bootstrap
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	$(PACKAGE)/Contents/bin/tallowin-cli status
+	$(PACKAGE)/Contents/bin/tallowin
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
@@ -26,7 +26,7 @@ format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 install: build
-	scripts/install-package $(PREFIX)
+	scripts/install-package --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD)

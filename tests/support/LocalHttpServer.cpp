@@ -93,7 +93,7 @@ LocalHttpServer::~LocalHttpServer() {
 std::string LocalHttpServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
 
 void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
-    nlohmann::json spec = {
+    nlohmann::json settings = {
         {"path", path},
         {"status", route.status},
         {"body", ""},
@@ -114,8 +114,8 @@ void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
             latin1 += static_cast<char>(0x80 | (byte & 0x3F));
         }
     }
-    spec["body"] = latin1;
-    std::string body = spec.dump();
+    settings["body"] = latin1;
+    std::string body = settings.dump();
     control(baseUrl() + "/__control/route", &body);
 }
 

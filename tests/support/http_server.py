@@ -45,9 +45,9 @@ class Handler(BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length)
         if self.path == "/__control/route":
-            spec = json.loads(body)
+            settings = json.loads(body)
             with lock:
-                routes[spec["path"]] = spec
+                routes[settings["path"]] = settings
             self.reply(200, b"ok")
         else:
             self.record()
