@@ -9,6 +9,7 @@
 #include "ytdlp/YtdlpResolver.h"
 
 #include "download_setup.h"
+#include "support/MediaRecipes.h"
 #include "support/LocalHttpServer.h"
 
 #include <benchmark/benchmark.h>
@@ -80,49 +81,7 @@ int main(int argc, char** argv) {
     prepareDownloadBench();
     const fs::path root = benchFolder() / "www";
     fs::create_directories(root / "dash");
-    runFfmpeg({"-f",
-               "lavfi",
-               "-i",
-               "testsrc2=size=640x360:rate=25:duration=3",
-               "-f",
-               "lavfi",
-               "-i",
-               "sine=frequency=440:duration=3",
-               "-map",
-               "0:v",
-               "-map",
-               "0:v",
-               "-map",
-               "1:a",
-               "-c:v:0",
-               "libx264",
-               "-preset",
-               "ultrafast",
-               "-pix_fmt",
-               "yuv420p",
-               "-s:v:0",
-               "320x180",
-               "-c:v:1",
-               "libvpx-vp9",
-               "-deadline",
-               "realtime",
-               "-cpu-used",
-               "8",
-               "-b:v:1",
-               "300k",
-               "-g",
-               "25",
-               "-c:a",
-               "aac",
-               "-b:a",
-               "64k",
-               "-f",
-               "dash",
-               "-seg_duration",
-               "1",
-               "-adaptation_sets",
-               "id=0,streams=v id=1,streams=a",
-               (root / "dash" / "manifest.mpd").string()});
+    runFfmpeg(dashManifestArguments((root / "dash" / "manifest.mpd").string()));
     g_server = std::make_unique<LocalHttpServer>(root);
 
     benchmark::Initialize(&argc, argv);

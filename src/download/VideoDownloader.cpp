@@ -6,37 +6,13 @@
 #include "download/YtdlpInvocation.h"
 #include "platform/Platform.h"
 #include "tools/BundledTools.h"
+#include "tools/Uuid.h"
 #include "ytdlp/YtdlpResolver.h"
 
-#include <array>
-#include <cstdio>
-#include <random>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A random (version 4) UUID in its canonical upper-case form.
-std::string randomUuid() {
-    std::random_device device;
-    std::array<unsigned char, 16> bytes{};
-    for (std::size_t i = 0; i < bytes.size(); i += 4) {
-        const unsigned int value = device();
-        for (std::size_t j = 0; j < 4; ++j)
-            bytes[i + j] = static_cast<unsigned char>(value >> (8 * j));
-    }
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    std::string text;
-    char hex[3];
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i == 4 || i == 6 || i == 8 || i == 10)
-            text += '-';
-        std::snprintf(hex, sizeof hex, "%02X", bytes[i]);
-        text += hex;
-    }
-    return text;
-}
 
 void checkTools(const fs::path& ytdlp) {
     for (const fs::path* tool : {&ytdlp, &BundledTools::ffmpeg(), &BundledTools::ffprobe(), &BundledTools::deno()}) {
@@ -72,7 +48,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     const YtdlpInstallation active = YtdlpResolver::shared().status().active;
     checkTools(active.url);
     YtdlpInvocation::sweepOldDownloads(downloadsDirectory());
-    const fs::path workFolder = downloadsDirectory() / randomUuid();
+    const fs::path workFolder = downloadsDirectory() / Uuid::random();
     fs::create_directories(workFolder);
 
     report(DownloadStep::downloading);

@@ -6,19 +6,18 @@
 #include "tools/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
+#include "tools/Uuid.h"
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateError.h"
 #include "ytdlp/YtdlpVersion.h"
 
 #include <nlohmann/json.hpp>
-#include <openssl/rand.h>
 #include <spdlog/spdlog.h>
 
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <future>
 #include <system_error>
 
@@ -40,41 +39,11 @@ void removeIgnoringFailure(const fs::path& path) {
     fs::remove_all(path, ignored);
 }
 
-// A random (version 4) UUID in its upper-case 36-character form.
-std::string newUuid() {
-    unsigned char bytes[16];
-    if (RAND_bytes(bytes, sizeof bytes) != 1)
-        throw std::runtime_error("No random numbers are available.");
-    bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0F) | 0x40);
-    bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3F) | 0x80);
-    char text[37];
-    std::snprintf(text,
-                  sizeof text,
-                  "%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X",
-                  bytes[0],
-                  bytes[1],
-                  bytes[2],
-                  bytes[3],
-                  bytes[4],
-                  bytes[5],
-                  bytes[6],
-                  bytes[7],
-                  bytes[8],
-                  bytes[9],
-                  bytes[10],
-                  bytes[11],
-                  bytes[12],
-                  bytes[13],
-                  bytes[14],
-                  bytes[15]);
-    return text;
-}
-
 // The run's own folder beside the updated copy (same file system, so the install is a rename).
 // Removed with its contents however the run ends; a failure to remove it is not the run's.
 class StagingFolder {
 public:
-    explicit StagingFolder(const fs::path& support) : m_path(support / ("staging-" + newUuid())) {
+    explicit StagingFolder(const fs::path& support) : m_path(support / ("staging-" + Uuid::random())) {
         fs::create_directories(m_path);
     }
     ~StagingFolder() { removeIgnoringFailure(m_path); }

@@ -1,6 +1,7 @@
 // The built tallowin-cli with the real package folder it sits in (its Helpers are the shipped
 // tools), against media served from 127.0.0.1.
 #include "MediaFixtures.h"
+#include "support/CliRun.h"
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
@@ -19,11 +20,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-fs::path cliPath() {
-    const char* override = std::getenv("TALLOWIN_TEST_CLI");
-    return override && *override ? fs::path(override) : fs::path(TALLOWIN_CLI_PATH);
-}
 
 // The command finds its package from its own location; only the user's folders are pointed at
 // the sandbox. The shell writes its pid, which exec hands on to the command.

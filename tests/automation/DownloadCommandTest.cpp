@@ -1,4 +1,5 @@
 #include "DownloadFakes.h"
+#include "support/CliRun.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
 #include "tools/ToolProcess.h"
@@ -17,12 +18,6 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 namespace {
-
-// The built command: TALLOWIN_TEST_CLI overrides the one in the configured package folder.
-fs::path cliPath() {
-    const char* override = std::getenv("TALLOWIN_TEST_CLI");
-    return override && *override ? fs::path(override) : fs::path(TALLOWIN_CLI_PATH);
-}
 
 // Runs `tallowin-cli download ...` against the sandbox (the runner passes on only four variables,
 // so env(1) hands the sandbox's locations to the command).

@@ -9,15 +9,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <stdexcept>
 #include <thread>
 
 extern char** environ;
 
+std::filesystem::path cliPath() {
+    const char* override = std::getenv("TALLOWIN_TEST_CLI");
+    return override && *override ? std::filesystem::path(override) : std::filesystem::path(TALLOWIN_CLI_PATH);
+}
+
 CliResult runCli(const std::vector<std::string>& arguments,
                  const std::function<bool(const std::string& errSoFar)>& interruptWhen,
                  std::chrono::seconds timeout) {
-    return runProgram(TALLOWIN_CLI_PATH, arguments, interruptWhen, timeout);
+    return runProgram(cliPath().string(), arguments, interruptWhen, timeout);
 }
 
 CliResult runProgram(const std::string& program,

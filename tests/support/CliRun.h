@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -10,6 +11,9 @@ struct CliResult {
     std::string out;
     std::string err;
 };
+
+// The built tallowin-cli of the configured package folder; TALLOWIN_TEST_CLI overrides it.
+std::filesystem::path cliPath();
 
 // Runs the built tallowin-cli with our whole environment (so it sees the sandbox's package, data
 // and cache folders and any host overrides) and collects both outputs. interruptWhen, when

@@ -1,5 +1,7 @@
 #include "MediaFixtures.h"
 
+#include "support/MediaRecipes.h"
+
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
 #include "tools/ToolProcess.h"
@@ -62,49 +64,7 @@ void make(const fs::path& root, const std::string& name) {
     else if (name == "dash/manifest.mpd") {
         // One picture source, two video renditions at different heights and codecs, one audio.
         fs::create_directories(root / "dash");
-        makeWithFfmpeg({"-f",
-                        "lavfi",
-                        "-i",
-                        "testsrc2=size=640x360:rate=25:duration=3",
-                        "-f",
-                        "lavfi",
-                        "-i",
-                        "sine=frequency=440:duration=3",
-                        "-map",
-                        "0:v",
-                        "-map",
-                        "0:v",
-                        "-map",
-                        "1:a",
-                        "-c:v:0",
-                        "libx264",
-                        "-preset",
-                        "ultrafast",
-                        "-pix_fmt",
-                        "yuv420p",
-                        "-s:v:0",
-                        "320x180",
-                        "-c:v:1",
-                        "libvpx-vp9",
-                        "-deadline",
-                        "realtime",
-                        "-cpu-used",
-                        "8",
-                        "-b:v:1",
-                        "300k",
-                        "-g",
-                        "25",
-                        "-c:a",
-                        "aac",
-                        "-b:a",
-                        "64k",
-                        "-f",
-                        "dash",
-                        "-seg_duration",
-                        "1",
-                        "-adaptation_sets",
-                        "id=0,streams=v id=1,streams=a",
-                        (root / name).string()});
+        makeWithFfmpeg(dashManifestArguments((root / name).string()));
     } else
         FAIL() << "no such fixture: " << name;
 }
