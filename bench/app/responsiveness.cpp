@@ -70,8 +70,7 @@ Lateness measureLateness(const std::function<bool()>& done, int maxMs) {
 }
 
 // Milliseconds from making the window to its content's first paint.
-template <typename Make>
-double firstPaintMs(Make make) {
+template <typename Make> double firstPaintMs(Make make) {
     QElapsedTimer clock;
     clock.start();
     bool painted = false;
@@ -112,14 +111,15 @@ void serveSlowRelease(LocalHttpServer& server) {
     const std::string asset = "#!/bin/sh\necho 2099.01.01\nexit 0\n# " + std::string(6 << 20, 'x') + "\n";
     for (const char* repository : {"yt-dlp/yt-dlp", "yt-dlp/yt-dlp-nightly-builds"}) {
         const std::string base = std::string("/") + repository;
-        server.route("/repos" + base + "/releases/latest", HttpRoute{200, "{\"tag_name\": \"2099.01.01\"}"});
+        server.route("/repos" + base + "/releases/latest", HttpRoute::answer(200, "{\"tag_name\": \"2099.01.01\"}"));
         for (const char* name : {"yt-dlp_linux", "yt-dlp_linux_aarch64"}) {
-            HttpRoute slow{200, asset};
+            HttpRoute slow = HttpRoute::answer(200, asset);
             slow.secondsPerChunk = 0.05;
             server.route(base + "/releases/latest/download/" + name, slow);
             server.route(base + "/releases/latest/download/SHA2-256SUMS",
-                         HttpRoute{200, Sha256::ofText(asset) + "  yt-dlp_linux\n" + Sha256::ofText(asset) +
-                                            "  yt-dlp_linux_aarch64\n"});
+                         HttpRoute::answer(200,
+                                           Sha256::ofText(asset) + "  yt-dlp_linux\n" + Sha256::ofText(asset) +
+                                               "  yt-dlp_linux_aarch64\n"));
         }
     }
 }

@@ -27,9 +27,24 @@ private slots:
         const std::filesystem::path media = Sandbox::makeTempFolder("media");
         QProcess ffmpeg;
         ffmpeg.start(QString::fromStdString((Sandbox::helpers() / "ffmpeg").string()),
-                     {"-hide_banner", "-loglevel", "error", "-f", "lavfi", "-i",
-                      "testsrc=duration=2:size=320x240:rate=25", "-f", "lavfi", "-i", "sine=duration=2", "-c:v",
-                      "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest",
+                     {"-hide_banner",
+                      "-loglevel",
+                      "error",
+                      "-f",
+                      "lavfi",
+                      "-i",
+                      "testsrc=duration=2:size=320x240:rate=25",
+                      "-f",
+                      "lavfi",
+                      "-i",
+                      "sine=duration=2",
+                      "-c:v",
+                      "libx264",
+                      "-pix_fmt",
+                      "yuv420p",
+                      "-c:a",
+                      "aac",
+                      "-shortest",
                       QString::fromStdString((media / "clip.mp4").string())});
         QVERIFY(ffmpeg.waitForFinished(120000));
         QCOMPARE(ffmpeg.exitCode(), 0);
@@ -71,8 +86,10 @@ private slots:
     void quittingMidUpdateLeavesNoHalfInstalledCopy() {
         LocalHttpServer server;
         for (const std::string repository : {"/yt-dlp/yt-dlp", "/yt-dlp/yt-dlp-nightly-builds"}) {
-            server.route("/repos" + repository + "/releases/latest", HttpRoute{200, "{\"tag_name\": \"2099.01.01\"}"});
-            HttpRoute stalled{200, "#!/bin/sh\necho 2099.01.01\n#" + std::string(4 << 20, 'x') + "\n"};
+            server.route("/repos" + repository + "/releases/latest",
+                         HttpRoute::answer(200, "{\"tag_name\": \"2099.01.01\"}"));
+            HttpRoute stalled =
+                HttpRoute::answer(200, "#!/bin/sh\necho 2099.01.01\n#" + std::string(4 << 20, 'x') + "\n");
             stalled.stallAfterBytes = 1 << 20;
             for (const char* asset : {"yt-dlp_linux", "yt-dlp_linux_aarch64"})
                 server.route(repository + "/releases/latest/download/" + asset, stalled);

@@ -66,7 +66,9 @@ struct Harness {
     QMessageBox* resultBox() { return app->window().findChild<QMessageBox*>("updateCheckResult"); }
 };
 
-void touchNow(const std::filesystem::path& file) { std::ofstream(file) << "x"; }
+void touchNow(const std::filesystem::path& file) {
+    std::ofstream(file) << "x";
+}
 
 } // namespace
 
@@ -150,7 +152,7 @@ private slots:
         QFETCH(QString, feedVersion);
         QFETCH(int, kind);
         LocalHttpServer server;
-        server.route("/appcast.xml", HttpRoute{status, appcast(feedVersion).toStdString()});
+        server.route("/appcast.xml", HttpRoute::answer(status, appcast(feedVersion).toStdString()));
         const std::filesystem::path stamp = Sandbox::makeTempFolder("stamp") / "last-check";
         touchNow(stamp); // checked just now: no background check
         Harness h(QString::fromStdString(server.baseUrl() + "/appcast.xml"), stamp);
@@ -178,7 +180,7 @@ private slots:
 
     void launchChecksInTheBackgroundOnlyWhenADayHasPassed() {
         LocalHttpServer server;
-        server.route("/appcast.xml", HttpRoute{200, appcast("0.1.0").toStdString()});
+        server.route("/appcast.xml", HttpRoute::answer(200, appcast("0.1.0").toStdString()));
         const QString url = QString::fromStdString(server.baseUrl() + "/appcast.xml");
         const std::filesystem::path stamp = Sandbox::makeTempFolder("stamp") / "last-check";
         {

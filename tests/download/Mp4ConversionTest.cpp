@@ -59,8 +59,9 @@ std::vector<std::string> join(std::initializer_list<std::vector<std::string>> gr
 TEST_P(ConversionPlan, DecidesOnceForBothAttempts) {
     HardwareForTest hardware(GetParam().hardwareDecodesAll);
     EXPECT_EQ(Mp4Conversion::plan(GetParam().probe, GetParam().allowed), GetParam().expected);
-    if (GetParam().expected.copyVideo)
+    if (GetParam().expected.copyVideo) {
         EXPECT_EQ(g_asked, 0) << "no hardware query when the video is copied";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,13 +8,21 @@
 // A scripted answer for one path.
 struct HttpRoute {
     int status = 200;
-    std::string body;                          // the bytes to send...
-    std::filesystem::path bodyFile;            // ...or this file's bytes
+    std::string body;               // the bytes to send...
+    std::filesystem::path bodyFile; // ...or this file's bytes
     std::map<std::string, std::string> headers;
-    std::string redirectTo;                    // answer 302 with this Location
-    bool omitLength = false;                   // no Content-Length; the connection closes at the end
-    long long stallAfterBytes = -1;            // send this many bytes, then hold the connection silent
-    double secondsPerChunk = 0;                // pause between 64 KiB chunks (a slow transfer)
+    std::string redirectTo;         // answer 302 with this Location
+    bool omitLength = false;        // no Content-Length; the connection closes at the end
+    long long stallAfterBytes = -1; // send this many bytes, then hold the connection silent
+    double secondsPerChunk = 0;     // pause between 64 KiB chunks (a slow transfer)
+
+    // The common case: a status and a body, nothing else special.
+    static HttpRoute answer(int status, std::string body) {
+        HttpRoute route;
+        route.status = status;
+        route.body = std::move(body);
+        return route;
+    }
 };
 
 // An HTTP/1.1 server on 127.0.0.1 (an ephemeral port) for tests: serves files below root (with
@@ -36,7 +44,7 @@ public:
 
     struct Request {
         std::string method;
-        std::string path; // with the query
+        std::string path;                           // with the query
         std::map<std::string, std::string> headers; // names lower-cased
     };
     std::vector<Request> requests() const;
