@@ -3,13 +3,14 @@
 #include "app/ElidedLabel.h"
 #include "app/TallowinApp.h"
 #include "support/LocalHttpServer.h"
+#include "support/MediaRecipes.h"
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
+#include "tools/ToolProcess.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -25,29 +26,10 @@ private slots:
 
     void downloadsFromALocalServer() {
         const std::filesystem::path media = Sandbox::makeTempFolder("media");
-        QProcess ffmpeg;
-        ffmpeg.start(QString::fromStdString((Sandbox::helpers() / "ffmpeg").string()),
-                     {"-hide_banner",
-                      "-loglevel",
-                      "error",
-                      "-f",
-                      "lavfi",
-                      "-i",
-                      "testsrc=duration=2:size=320x240:rate=25",
-                      "-f",
-                      "lavfi",
-                      "-i",
-                      "sine=duration=2",
-                      "-c:v",
-                      "libx264",
-                      "-pix_fmt",
-                      "yuv420p",
-                      "-c:a",
-                      "aac",
-                      "-shortest",
-                      QString::fromStdString((media / "clip.mp4").string())});
-        QVERIFY(ffmpeg.waitForFinished(120000));
-        QCOMPARE(ffmpeg.exitCode(), 0);
+        // Made before the window exists, so blocking here holds up nothing.
+        const ToolProcessResult made =
+            ToolProcess::run(BundledTools::ffmpeg(), h264ClipArguments((media / "clip.mp4").string(), 2, "320x240"));
+        QCOMPARE(made.status, 0);
         LocalHttpServer server(media);
 
         std::vector<std::filesystem::path> revealed;

@@ -16,3 +16,13 @@ inline std::vector<std::string> dashManifestArguments(const std::string& manifes
             "-f", "dash", "-seg_duration", "1", "-adaptation_sets", "id=0,streams=v id=1,streams=a",
             manifestPath};
 }
+
+// ffmpeg arguments for a short MP4 clip with H.264 video (a test picture) and AAC audio (a tone).
+inline std::vector<std::string> h264ClipArguments(const std::string& outputPath,
+                                                  int seconds = 1,
+                                                  const std::string& size = "160x120") {
+    const std::string duration = std::to_string(seconds);
+    return {"-v", "error", "-f", "lavfi", "-i", "testsrc=duration=" + duration + ":size=" + size + ":rate=10",
+            "-f", "lavfi", "-i", "sine=duration=" + duration,
+            "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest", outputPath};
+}

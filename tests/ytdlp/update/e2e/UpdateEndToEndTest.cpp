@@ -1,4 +1,5 @@
 #include "support/CliRun.h"
+#include "support/MediaRecipes.h"
 #include "../ReleaseService.h"
 
 #include "support/FakeTool.h"
@@ -60,25 +61,7 @@ TEST(UpdateEndToEndTest, UpdatesFromTheLocalReleaseServiceAndTheNextDownloadUses
     const fs::path runLog = work / "runs.log";
     const fs::path media = work / "media";
     fs::create_directories(media);
-    const auto made = ToolProcess::run(BundledTools::ffmpeg(),
-                                       {"-v",
-                                        "error",
-                                        "-f",
-                                        "lavfi",
-                                        "-i",
-                                        "testsrc=duration=1:size=160x120:rate=10",
-                                        "-f",
-                                        "lavfi",
-                                        "-i",
-                                        "sine=duration=1",
-                                        "-c:v",
-                                        "libx264",
-                                        "-pix_fmt",
-                                        "yuv420p",
-                                        "-c:a",
-                                        "aac",
-                                        "-shortest",
-                                        (media / "clip.mp4").string()});
+    const auto made = ToolProcess::run(BundledTools::ffmpeg(), h264ClipArguments((media / "clip.mp4").string()));
     ASSERT_EQ(made.status, 0) << made.standardError;
     ReleaseService service(media);
     service.answerTag(YtdlpChannel::stable(), newer);
