@@ -1,6 +1,7 @@
 #include "app/AppUpdater.h"
 
 #include "platform/HttpClient.h"
+#include "platform/Platform.h"
 #include "tools/BundledTools.h"
 
 #include <QMetaObject>
@@ -32,9 +33,8 @@ void touch(const std::filesystem::path& file) {
 AppUpdater::AppUpdater(QObject* parent) : AppUpdater(Options{}, parent) {}
 
 AppUpdater::AppUpdater(Options options, QObject* parent)
-    : QObject(parent),
-      m_feedUrl(options.feedUrl.value_or(QStringLiteral(TALLOWIN_APPCAST_URL))),
-      m_currentVersion(options.currentVersion.value_or(QStringLiteral(TALLOWIN_VERSION))),
+    : QObject(parent), m_feedUrl(options.feedUrl.value_or(QStringLiteral(TALLOWIN_APPCAST_URL))),
+      m_currentVersion(options.currentVersion.value_or(QString::fromStdString(Platform::applicationVersion()))),
       m_lastCheckFile(options.lastCheckFile.empty() ? BundledTools::supportDirectory() / "last-update-check"
                                                     : options.lastCheckFile),
       m_fetch(options.fetch ? std::move(options.fetch) : FetchFunction(&fetchFeed)) {
@@ -48,7 +48,9 @@ AppUpdater::AppUpdater(Options options, QObject* parent)
         Qt::QueuedConnection);
 }
 
-AppUpdater::~AppUpdater() { m_runs.stopAll(); }
+AppUpdater::~AppUpdater() {
+    m_runs.stopAll();
+}
 
 void AppUpdater::checkForUpdates() {
     if (!m_canCheck)
@@ -83,24 +85,25 @@ void AppUpdater::startCheck(bool userInitiated) {
             },
             Qt::QueuedConnection);
     };
-    m_runs.start([fetch = m_fetch, url = m_feedUrl.toStdString(), current = m_currentVersion,
-                  stamp = m_lastCheckFile, report](std::stop_token stopToken) {
-        CheckResult result;
-        try {
-            const std::string body = fetch(url, stopToken);
-            touch(stamp);
-            const std::optional<AppcastFeed::Release> newest = AppcastFeed::newestRelease(QString::fromUtf8(body));
-            if (newest && AppcastFeed::isNewer(newest->version, current)) {
-                result.kind = CheckResult::Kind::newer;
-                result.release = *newest;
+    m_runs.start(
+        [fetch = m_fetch, url = m_feedUrl.toStdString(), current = m_currentVersion, stamp = m_lastCheckFile, report](
+            std::stop_token stopToken) {
+            CheckResult result;
+            try {
+                const std::string body = fetch(url, stopToken);
+                touch(stamp);
+                const std::optional<AppcastFeed::Release> newest = AppcastFeed::newestRelease(QString::fromUtf8(body));
+                if (newest && AppcastFeed::isNewer(newest->version, current)) {
+                    result.kind = CheckResult::Kind::newer;
+                    result.release = *newest;
+                }
+            } catch (const std::exception& error) {
+                result.kind = CheckResult::Kind::failed;
+                result.message = QString::fromStdString(error.what());
             }
-        } catch (const std::exception& error) {
-            result.kind = CheckResult::Kind::failed;
-            result.message = QString::fromStdString(error.what());
-        }
-        if (!stopToken.stop_requested())
-            report(std::move(result));
-    });
+            if (!stopToken.stop_requested())
+                report(std::move(result));
+        });
 }
 
 void AppUpdater::refreshFlag() {

@@ -1,6 +1,5 @@
 #include "app/DownloadTester.h"
 
-#include "download/DownloadError.h"
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
 #include "tools/OperationCancelled.h"
@@ -13,7 +12,10 @@
 DownloadTester::DownloadTester(DownloadFunction download, QObject* parent)
     : QObject(parent), m_download(std::move(download)) {
     if (!m_download)
-        m_download = [](const std::string& url, VideoQuality quality, bool forceMP4, bool compatibleMP4,
+        m_download = [](const std::string& url,
+                        VideoQuality quality,
+                        bool forceMP4,
+                        bool compatibleMP4,
                         std::stop_token stopToken) {
             return VideoDownloader::download(url, quality, forceMP4, compatibleMP4, stopToken);
         };
@@ -82,16 +84,17 @@ void DownloadTester::start() {
             },
             Qt::QueuedConnection);
     };
-    m_current = m_runs.start([download = m_download, url = link->toStdString(), quality = m_quality,
-                              forceMP4 = m_forceMP4, compatibleMP4 = m_compatibleMP4,
+    m_current = m_runs.start([download = m_download,
+                              url = link->toStdString(),
+                              quality = m_quality,
+                              forceMP4 = m_forceMP4,
+                              compatibleMP4 = m_compatibleMP4,
                               deliver](std::stop_token stopToken) {
         try {
             deliver(State::finished(download(url, quality, forceMP4, compatibleMP4, stopToken)));
         } catch (const OperationCancelled&) {
             deliver(State::idle());
-        } catch (const DownloadError& error) {
-            deliver(State::failed(QString::fromStdString(error.what())));
-        } catch (const std::exception& error) {
+        } catch (const std::exception& error) { // DownloadError's what() is its user-facing text
             deliver(State::failed(QString::fromStdString(error.what())));
         } catch (...) {
             deliver(State::failed(QStringLiteral("Unknown error")));

@@ -1,5 +1,7 @@
 #include "app/TallowinApp.h"
 
+#include "platform/Platform.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
@@ -14,8 +16,7 @@
 TallowinApp::TallowinApp() : TallowinApp(Options{}) {}
 
 TallowinApp::TallowinApp(Options options)
-    : m_updater(std::move(options.update), std::move(options.status)),
-      m_appUpdater(std::move(options.appUpdates)),
+    : m_updater(std::move(options.update), std::move(options.status)), m_appUpdater(std::move(options.appUpdates)),
       m_window(std::make_unique<QMainWindow>()) {
     m_window->setObjectName(QStringLiteral("main"));
     m_window->setWindowTitle(tr("Tallowin"));
@@ -46,8 +47,10 @@ void TallowinApp::buildMenu() {
 
     QAction* about = m_menu->addAction(tr("About Tallowin"));
     connect(about, &QAction::triggered, this, [this] {
-        auto* box = new QMessageBox(QMessageBox::Information, tr("About Tallowin"),
-                                    tr("Tallowin %1").arg(QStringLiteral(TALLOWIN_VERSION)), QMessageBox::Ok,
+        auto* box = new QMessageBox(QMessageBox::Information,
+                                    tr("About Tallowin"),
+                                    tr("Tallowin %1").arg(QString::fromStdString(Platform::applicationVersion())),
+                                    QMessageBox::Ok,
                                     m_window.get());
         box->setInformativeText(tr("Saves a video from a link with yt-dlp, ffmpeg and deno."));
         box->setAttribute(Qt::WA_DeleteOnClose);
@@ -62,8 +65,9 @@ void TallowinApp::buildMenu() {
     m_updateYtdlp = m_menu->addAction(tr("Update yt-dlp…"));
     m_updateYtdlp->setEnabled(!m_updater.isRunning());
     connect(m_updateYtdlp, &QAction::triggered, this, &TallowinApp::updateYtdlp);
-    connect(&m_updater, &YtdlpUpdater::stateChanged, m_updateYtdlp,
-            [this] { m_updateYtdlp->setEnabled(!m_updater.isRunning()); });
+    connect(&m_updater, &YtdlpUpdater::stateChanged, m_updateYtdlp, [this] {
+        m_updateYtdlp->setEnabled(!m_updater.isRunning());
+    });
 
     m_menu->addSeparator();
     QAction* quit = m_menu->addAction(tr("Quit"));
@@ -102,14 +106,15 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
         box->setIcon(QMessageBox::Information);
         box->setText(tr("You're up to date!"));
         box->setInformativeText(tr("Tallowin %1 is currently the newest version available.")
-                                    .arg(QStringLiteral(TALLOWIN_VERSION)));
+                                    .arg(QString::fromStdString(Platform::applicationVersion())));
         box->addButton(QMessageBox::Ok);
         break;
     case Kind::newer: {
         box->setIcon(QMessageBox::Information);
         box->setText(tr("A new version of Tallowin is available!"));
-        box->setInformativeText(tr("Tallowin %1 is now available; you have %2.")
-                                    .arg(result.release.displayName, QStringLiteral(TALLOWIN_VERSION)));
+        box->setInformativeText(
+            tr("Tallowin %1 is now available; you have %2.")
+                .arg(result.release.displayName, QString::fromStdString(Platform::applicationVersion())));
         QPushButton* download = box->addButton(tr("Download…"), QMessageBox::AcceptRole);
         download->setObjectName(QStringLiteral("downloadPageButton"));
         const QUrl page(result.release.downloadPage);
