@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,7 +24,12 @@ public:
 
     // Reads both pipes until each reaches end of file (every holder of the write end, the
     // child and any grandchild, has closed it), draining them concurrently. Blocks.
-    void readToEnd(std::string& standardOutput, std::string& standardError);
+    // With a silence limit, onSilence is called (once) when neither pipe has delivered a byte
+    // for that long.
+    void readToEnd(std::string& standardOutput,
+                   std::string& standardError,
+                   int silenceLimitMilliseconds = -1,
+                   const std::function<void()>& onSilence = {});
 
     // Waits for the child to end and reaps it: the exit code, or the number of the signal
     // that ended it. Blocks.

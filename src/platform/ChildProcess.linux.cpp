@@ -175,12 +175,22 @@ void ChildProcess::closeReadEnds() noexcept {
     closeQuietly(m_stderr);
 }
 
-void ChildProcess::readToEnd(std::string& standardOutput, std::string& standardError) {
+void ChildProcess::readToEnd(std::string& standardOutput,
+                             std::string& standardError,
+                             int silenceLimitMilliseconds,
+                             const std::function<void()>& onSilence) {
     pollfd fds[2] = {{m_stdout, POLLIN, 0}, {m_stderr, POLLIN, 0}};
     ChunkedBuffer buffers[2];
     int open = 2;
+    bool silenced = false;
     while (open > 0) {
-        int ready = ::poll(fds, 2, -1);
+        int ready = ::poll(fds, 2, silenced ? -1 : silenceLimitMilliseconds);
+        if (ready == 0) {
+            silenced = true;
+            if (onSilence)
+                onSilence();
+            continue;
+        }
         if (ready < 0) {
             if (errno == EINTR)
                 continue;

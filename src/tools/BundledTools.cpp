@@ -51,7 +51,7 @@ bool isExecutableFile(const fs::path& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-std::optional<std::string> version(const fs::path& tool, std::stop_token stopToken) {
+std::optional<std::string> version(const fs::path& tool, std::stop_token stopToken, std::chrono::milliseconds silenceLimit) {
     if (!isExecutableFile(tool))
         return std::nullopt;
     std::string name = tool.filename().string();
@@ -59,10 +59,12 @@ std::optional<std::string> version(const fs::path& tool, std::stop_token stopTok
 
     ToolProcessResult result;
     try {
-        result = ToolProcess::run(tool, {option}, std::nullopt, stopToken);
+        result = ToolProcess::run(tool, {option}, std::nullopt, stopToken, silenceLimit);
     } catch (const std::exception&) {
         return std::nullopt;
     }
+    if (result.timedOut || stopToken.stop_requested())
+        return std::nullopt;
 
     std::vector<std::string> lines = Text::splitLines(result.standardOutput);
     if (lines.empty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <stop_token>
@@ -23,7 +24,11 @@ bool isExecutableFile(const std::filesystem::path& path);
 // Runs the tool once with its version option ("-version" for names beginning with "ff",
 // "--version" otherwise) and reads the version from the first non-empty line of its output,
 // by the rule its file name selects. Absent when the tool is not an executable file, cannot
-// be launched or prints no line. Blocks while the tool runs; never throws.
-std::optional<std::string> version(const std::filesystem::path& tool, std::stop_token stopToken = {});
+// be launched, prints no line, prints nothing for silenceLimit (it is then stopped) or is
+// stopped through stopToken. Blocks while the tool runs; never throws.
+inline constexpr std::chrono::seconds versionSilenceLimit{30};
+std::optional<std::string> version(const std::filesystem::path& tool,
+                                   std::stop_token stopToken = {},
+                                   std::chrono::milliseconds silenceLimit = versionSilenceLimit);
 
 } // namespace BundledTools

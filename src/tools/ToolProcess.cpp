@@ -23,7 +23,8 @@ std::vector<std::string> childEnvironment() {
 ToolProcessResult run(const std::filesystem::path& executable,
                       const std::vector<std::string>& arguments,
                       const std::optional<std::filesystem::path>& currentDirectory,
-                      std::stop_token stopToken) {
+                      std::stop_token stopToken,
+                      std::optional<std::chrono::milliseconds> silenceLimit) {
     ChildProcess child(executable, arguments, childEnvironment(), currentDirectory);
 
     // A stop that was requested before the launch ends this child at once too: a tool started
@@ -32,11 +33,15 @@ ToolProcessResult run(const std::filesystem::path& executable,
 
     std::string out;
     std::string err;
-    child.readToEnd(out, err);
+    bool timedOut = false;
+    child.readToEnd(out, err, silenceLimit ? static_cast<int>(silenceLimit->count()) : -1, [&] {
+        timedOut = true;
+        child.terminate();
+    });
     int status = child.wait();
     Text::repairUtf8InPlace(out);
     Text::repairUtf8InPlace(err);
-    return ToolProcessResult{status, std::move(out), std::move(err)};
+    return ToolProcessResult{status, std::move(out), std::move(err), timedOut};
 }
 
 } // namespace ToolProcess

@@ -2,6 +2,7 @@
 
 #include "tools/ToolProcessResult.h"
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <stop_token>
@@ -17,14 +18,20 @@ namespace ToolProcess {
 // as one word; no shell is involved. Without a working directory the child inherits ours.
 //
 // A stop request terminates the child's whole process group (the child and the tools it
-// started) with SIGTERM; run then returns the ended child's result (status 15). It never
-// throws a cancellation.
+// started): SIGTERM, then SIGKILL after stopGracePeriod; run then returns the ended child's
+// result (status 15, or 9). It never throws a cancellation. With a silenceLimit, a tool that
+// prints nothing on either output for that long is stopped the same way and the result says
+// timedOut.
 //
 // Throws std::system_error when the child cannot be launched (missing, not executable, ...).
 // A non-zero exit status or output on standard error is not an error here.
 ToolProcessResult run(const std::filesystem::path& executable,
                       const std::vector<std::string>& arguments,
                       const std::optional<std::filesystem::path>& currentDirectory = std::nullopt,
-                      std::stop_token stopToken = {});
+                      std::stop_token stopToken = {},
+                      std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt);
+
+// How long a stopped tool's group has to end after SIGTERM before it gets SIGKILL.
+inline constexpr std::chrono::milliseconds stopGracePeriod{1000};
 
 } // namespace ToolProcess

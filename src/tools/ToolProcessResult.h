@@ -10,4 +10,5 @@ struct ToolProcessResult {
     std::int32_t status = 0;    // exit code, or the signal number for a child a signal ended
     std::string standardOutput; // the whole standard output
     std::string standardError;  // the whole standard error
+    bool timedOut = false;      // stopped because it printed nothing for the run's silence limit
 };

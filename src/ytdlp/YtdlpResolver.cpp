@@ -36,7 +36,7 @@ YtdlpResolver& YtdlpResolver::shared() {
     return resolver;
 }
 
-YtdlpStatus YtdlpResolver::status() {
+YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
     const auto& bundled = BundledTools::bundledYtdlp();
     const auto& updated = BundledTools::updatedYtdlp();
     std::vector<std::string> key{fingerprint(bundled), fingerprint(updated)};
@@ -48,8 +48,9 @@ YtdlpStatus YtdlpResolver::status() {
 
     // Both copies at once, so a miss costs about one tool start. The lock is not held meanwhile:
     // two callers that both miss each look, and the later store wins (both describe the same files).
-    auto updatedLookup = std::async(std::launch::async, [&updated] { return BundledTools::version(updated); });
-    std::optional<std::string> shippedVersion = BundledTools::version(bundled);
+    auto updatedLookup =
+        std::async(std::launch::async, [&updated, stopToken] { return BundledTools::version(updated, stopToken); });
+    std::optional<std::string> shippedVersion = BundledTools::version(bundled, stopToken);
     std::optional<std::string> updatedVersion = updatedLookup.get();
 
     bool updatedIsActive =
@@ -60,6 +61,8 @@ YtdlpStatus YtdlpResolver::status() {
         updatedIsActive ? YtdlpInstallation{updated, updatedVersion, YtdlpInstallation::Source::updated}
                         : YtdlpInstallation{bundled, shippedVersion, YtdlpInstallation::Source::bundled},
     };
+    if (stopToken.stop_requested())
+        return status; // an interrupted lookup says nothing about the files
     {
         std::lock_guard lock(m_mutex);
         m_cached = Cached{key, status};

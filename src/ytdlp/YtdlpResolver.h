@@ -4,6 +4,7 @@
 
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,10 @@ public:
     static YtdlpResolver& shared();
 
     // The current status. On a cache miss it runs both copies with "--version" concurrently and
-    // blocks for about one tool start; on a hit it reads two file attributes. Never throws.
-    YtdlpStatus status();
+    // blocks for about one tool start; on a hit it reads two file attributes. A stop request
+    // ends the lookups at once; the answer is then not kept (a copy it could not ask reads as
+    // absent). Never throws.
+    YtdlpStatus status(std::stop_token stopToken = {});
 
     // Forgets the cached answer, so the next status() runs both copies again. Called after every
     // change to the updated copy.
