@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -7,44 +9,57 @@
 #include <string>
 #include <vector>
 
-// One child process: started as the leader of a new process group, standard input from
-// /dev/null, standard output and standard error to pipes whose read ends this object owns.
-// Only descriptors 0, 1 and 2 reach the child; signal dispositions and mask are the defaults.
+// One child process: started through a per-run supervisor (see ToolSupervisor.h) as the leader
+// of a new process group, standard input from /dev/null, standard output and standard error to
+// pipes whose read ends this object owns. Only descriptors 0, 1 and 2 reach the child; signal
+// dispositions and mask are the defaults. Whatever happens to us, the child's group ends with
+// us: the supervisor sees our end and stops it.
 class ChildProcess {
 public:
-    // Throws std::system_error with posix_spawn's error when the child cannot be started.
+    // Blocks until the child has been started (or could not be). Throws std::system_error with
+    // the launch's error (exec, chdir, fork) when the child cannot be started.
     ChildProcess(const std::filesystem::path& executable,
                  const std::vector<std::string>& arguments,
                  const std::vector<std::string>& environment,
-                 const std::optional<std::filesystem::path>& currentDirectory);
-    // Kills and reaps a child that is still there, so no zombie or stray group outlives us.
+                 const std::optional<std::filesystem::path>& currentDirectory,
+                 std::chrono::milliseconds gracePeriod);
+    // A child still running is stopped (SIGTERM, the grace period, SIGKILL) and everything is
+    // reaped, so no zombie or stray group outlives us. Blocks for at most the grace period.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Reads both pipes until each reaches end of file (every holder of the write end, the
-    // child and any grandchild, has closed it), draining them concurrently. Blocks.
-    // With a silence limit, onSilence is called (once) when neither pipe has delivered a byte
-    // for that long.
+    // child and any grandchild, has closed it), draining them concurrently. Blocks. With a
+    // silence limit, onSilence is called (once) when neither pipe has delivered a byte for that
+    // long. After a stop, reading gives up once the group has had its SIGKILL and a little
+    // more: only a process outside the group could still hold a pipe then.
     void readToEnd(std::string& standardOutput,
                    std::string& standardError,
-                   int silenceLimitMilliseconds = -1,
+                   std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt,
                    const std::function<void()>& onSilence = {});
 
-    // Waits for the child to end and reaps it: the exit code, or the number of the signal
-    // that ended it. Blocks.
+    // Waits for the child to end: its exit code, or the number of the signal that ended it.
+    // Blocks.
     int wait();
 
-    // Sends SIGTERM to the child's process group unless the child has been reaped already.
-    // Safe from any thread, at any time.
+    // Asks for the child's group to stop: SIGTERM, then SIGKILL after the grace period. Safe
+    // from any thread, at any time, any number of times; returns at once.
     void terminate() noexcept;
 
 private:
+    void readReport();
+    void finish() noexcept;
     void closeReadEnds() noexcept;
 
-    int m_pid = -1;
+    std::chrono::milliseconds m_gracePeriod;
+    int m_supervisor = -1;
     int m_stdout = -1;
     int m_stderr = -1;
-    std::mutex m_mutex; // guards m_reaped against terminate() on another thread
-    bool m_reaped = false;
+    int m_reports = -1; // the supervisor's reports; end of file when it is gone
+    int m_wake = -1;    // an eventfd that wakes readToEnd() when a stop is requested
+    std::optional<int> m_status;
+    std::mutex m_mutex;  // guards m_control against terminate() on another thread
+    int m_control = -1;  // stop requests; closing it ends the supervisor's watch
+    std::atomic<long long> m_stopRequestedAt{0}; // steady-clock milliseconds, 0 while none
 };

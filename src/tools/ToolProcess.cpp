@@ -25,7 +25,7 @@ ToolProcessResult run(const std::filesystem::path& executable,
                       const std::optional<std::filesystem::path>& currentDirectory,
                       std::stop_token stopToken,
                       std::optional<std::chrono::milliseconds> silenceLimit) {
-    ChildProcess child(executable, arguments, childEnvironment(), currentDirectory);
+    ChildProcess child(executable, arguments, childEnvironment(), currentDirectory, stopGracePeriod);
 
     // A stop that was requested before the launch ends this child at once too: a tool started
     // after the user cancelled must not go on working unseen.
@@ -34,7 +34,7 @@ ToolProcessResult run(const std::filesystem::path& executable,
     std::string out;
     std::string err;
     bool timedOut = false;
-    child.readToEnd(out, err, silenceLimit ? static_cast<int>(silenceLimit->count()) : -1, [&] {
+    child.readToEnd(out, err, silenceLimit, [&] {
         timedOut = true;
         child.terminate();
     });

@@ -166,8 +166,8 @@ TEST_F(DownloadCommand, AFailureIsItsTextOnStandardErrorAndStatusOne) {
 
 TEST_F(DownloadCommand, InterruptEndsTheToolAndExitsWith130) {
     const fs::path marks = Sandbox::makeTempFolder("marks");
-    // $PPID is the command itself: env(1) executed it in its own place.
-    DownloadFakes::installYtdlp("echo $PPID > " + DownloadFakes::shellQuoted((marks / "cli").string()) +
+    // $PPID is the run's supervisor; its parent is the command itself.
+    DownloadFakes::installYtdlp("cut -d' ' -f4 /proc/$PPID/stat > " + DownloadFakes::shellQuoted((marks / "cli").string()) +
                                 "\nsleep 60 & echo $! > " + DownloadFakes::shellQuoted((marks / "sleep").string()) +
                                 "\nwait\n");
     ToolProcessResult result;
