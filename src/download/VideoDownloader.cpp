@@ -45,7 +45,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
             onStep(step);
     };
 
-    const YtdlpInstallation active = YtdlpResolver::shared().status().active;
+    const YtdlpInstallation active = YtdlpResolver::shared().status(stopToken).active;
     checkTools(active.url);
     YtdlpInvocation::sweepOldDownloads(downloadsDirectory());
     const fs::path workFolder = downloadsDirectory() / Uuid::random();
