@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One child process: started through a per-run supervisor (see ToolSupervisor.h) as the leader
@@ -34,10 +35,14 @@ public:
     // silence limit, onSilence is called (once) when neither pipe has delivered a byte for that
     // long. After a stop, reading gives up once the group has had its SIGKILL and a little
     // more: only a process outside the group could still hold a pipe then.
+    // onChunk, when given, sees every piece read as it arrives: stream 0 is standard output,
+    // 1 standard error.
+    using ChunkHandler = std::function<void(int stream, std::string_view bytes)>;
     void readToEnd(std::string& standardOutput,
                    std::string& standardError,
                    std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt,
-                   const std::function<void()>& onSilence = {});
+                   const std::function<void()>& onSilence = {},
+                   const ChunkHandler& onChunk = {});
 
     // Waits for the child to end: its exit code, or the number of the signal that ended it.
     // Blocks.
@@ -59,7 +64,7 @@ private:
     int m_reports = -1; // the supervisor's reports; end of file when it is gone
     int m_wake = -1;    // an eventfd that wakes readToEnd() when a stop is requested
     std::optional<int> m_status;
-    std::mutex m_mutex;  // guards m_control against terminate() on another thread
-    int m_control = -1;  // stop requests; closing it ends the supervisor's watch
+    std::mutex m_mutex;                          // guards m_control against terminate() on another thread
+    int m_control = -1;                          // stop requests; closing it ends the supervisor's watch
     std::atomic<long long> m_stopRequestedAt{0}; // steady-clock milliseconds, 0 while none
 };

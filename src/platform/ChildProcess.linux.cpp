@@ -218,7 +218,8 @@ void ChildProcess::readReport() {
 void ChildProcess::readToEnd(std::string& standardOutput,
                              std::string& standardError,
                              std::optional<std::chrono::milliseconds> silenceLimit,
-                             const std::function<void()>& onSilence) {
+                             const std::function<void()>& onSilence,
+                             const ChunkHandler& onChunk) {
     ChunkedBuffer buffers[2];
     pollfd fds[4] = {{m_stdout, POLLIN, 0}, {m_stderr, POLLIN, 0}, {m_reports, POLLIN, 0}, {m_wake, POLLIN, 0}};
     int open = 2;
@@ -263,6 +264,8 @@ void ChildProcess::readToEnd(std::string& standardOutput,
             ssize_t count = ::read(fds[i].fd, space, room);
             if (count > 0) {
                 buffers[i].commit(static_cast<size_t>(count));
+                if (onChunk)
+                    onChunk(i, std::string_view(space, static_cast<size_t>(count)));
                 lastOutput = steadyMilliseconds();
             } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
                 fds[i].fd = -1; // end of file (or a read error: what arrived is the result)

@@ -27,13 +27,13 @@ inline constexpr char stopRequest = 'T';
 // calls are allowed, so nothing here may allocate.
 struct Setup {
     const char* executable = nullptr;
-    char* const* arguments = nullptr;   // argv, program name first, null-terminated
-    char* const* environment = nullptr; // null-terminated
+    char* const* arguments = nullptr;       // argv, program name first, null-terminated
+    char* const* environment = nullptr;     // null-terminated
     const char* currentDirectory = nullptr; // null: inherit
-    int standardOutput = -1; // write ends of the runner's pipes
+    int standardOutput = -1;                // write ends of the runner's pipes
     int standardError = -1;
-    int control = -1; // read end: stop requests and end of file
-    int reports = -1; // write end: Report records
+    int control = -1;   // read end: stop requests and end of file
+    int reports = -1;   // write end: Report records
     pid_t frontEnd = 0; // the process that forked us; if it is gone already, nothing starts
     int gracePeriodMilliseconds = 1000;
 };

@@ -199,10 +199,12 @@ void supervise(const Setup& setup) noexcept {
                 switch (info.ssi_signo) {
                 case SIGCHLD: {
                     siginfo_t ended{};
-                    if (!toolEnded && ::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                    if (!toolEnded &&
+                        ::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                         ended.si_pid == tool) {
                         toolEnded = true;
-                        send(reports, ended.si_code == CLD_EXITED ? Report::exited : Report::signalled, ended.si_status);
+                        send(
+                            reports, ended.si_code == CLD_EXITED ? Report::exited : Report::signalled, ended.si_status);
                     }
                     break;
                 }

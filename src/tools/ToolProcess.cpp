@@ -24,7 +24,8 @@ ToolProcessResult run(const std::filesystem::path& executable,
                       const std::vector<std::string>& arguments,
                       const std::optional<std::filesystem::path>& currentDirectory,
                       std::stop_token stopToken,
-                      std::optional<std::chrono::milliseconds> silenceLimit) {
+                      std::optional<std::chrono::milliseconds> silenceLimit,
+                      const LineHandler& onLine) {
     ChildProcess child(executable, arguments, childEnvironment(), currentDirectory, stopGracePeriod);
 
     // A stop that was requested before the launch ends this child at once too: a tool started
@@ -34,10 +35,43 @@ ToolProcessResult run(const std::filesystem::path& executable,
     std::string out;
     std::string err;
     bool timedOut = false;
-    child.readToEnd(out, err, silenceLimit, [&] {
-        timedOut = true;
-        child.terminate();
-    });
+    ChildProcess::ChunkHandler onChunk;
+    std::string partial[2];
+    if (onLine) {
+        // Lines are cut from the chunks as they arrive; only an unfinished line is held back.
+        onChunk = [&](int stream, std::string_view bytes) {
+            std::string& held = partial[stream];
+            const auto which = stream == 0 ? Stream::standardOutput : Stream::standardError;
+            for (std::size_t newline; (newline = bytes.find('\n')) != std::string_view::npos;) {
+                std::string_view line = bytes.substr(0, newline);
+                if (!held.empty()) {
+                    held.append(line);
+                    line = held;
+                }
+                if (line.ends_with('\r'))
+                    line.remove_suffix(1);
+                onLine(which, line);
+                held.clear();
+                bytes.remove_prefix(newline + 1);
+            }
+            held.append(bytes);
+        };
+    }
+    child.readToEnd(
+        out,
+        err,
+        silenceLimit,
+        [&] {
+            timedOut = true;
+            child.terminate();
+        },
+        onChunk);
+    if (onLine) {
+        for (int stream = 0; stream < 2; ++stream) {
+            if (!partial[stream].empty())
+                onLine(stream == 0 ? Stream::standardOutput : Stream::standardError, partial[stream]);
+        }
+    }
     int status = child.wait();
     Text::repairUtf8InPlace(out);
     Text::repairUtf8InPlace(err);

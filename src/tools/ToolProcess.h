@@ -4,14 +4,22 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Runs external tools as child processes with a fixed four-variable environment
 // (HOME, TMPDIR, PATH, LANG), standard input from /dev/null and both outputs captured.
 namespace ToolProcess {
+
+enum class Stream { standardOutput, standardError };
+
+// Receives each line of a stream as it arrives (without its "\n" or "\r\n"; a last line without
+// one at the end), on the run's own thread. The whole output is still returned as usual.
+using LineHandler = std::function<void(Stream, std::string_view line)>;
 
 // Blocks until the child has ended and both of its outputs have reached end of file (a
 // grandchild that keeps an output open keeps this waiting). Each argument reaches the child
@@ -29,7 +37,8 @@ ToolProcessResult run(const std::filesystem::path& executable,
                       const std::vector<std::string>& arguments,
                       const std::optional<std::filesystem::path>& currentDirectory = std::nullopt,
                       std::stop_token stopToken = {},
-                      std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt);
+                      std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt,
+                      const LineHandler& onLine = {});
 
 // How long a stopped tool's group has to end after SIGTERM before it gets SIGKILL.
 inline constexpr std::chrono::milliseconds stopGracePeriod{1000};

@@ -14,7 +14,7 @@ struct ProcessEntry {
     pid_t pid = 0;
     pid_t parent = 0;
     pid_t group = 0;
-    char state = '?'; // R, S, D, T (stopped), Z (zombie), ...
+    char state = '?';    // R, S, D, T (stopped), Z (zombie), ...
     std::string command; // the comm name
 };
 

@@ -63,7 +63,8 @@ bool allGone(const std::vector<pid_t>& pids, std::chrono::milliseconds limit) {
 // Waits (at most 5 s) until every pid is in the state or gone.
 bool allInState(const std::vector<pid_t>& pids, bool stopped) {
     for (int i = 0; i < 250; ++i) {
-        if (std::all_of(pids.begin(), pids.end(), [stopped](pid_t pid) { return (processState(pid) == 'T') == stopped; }))
+        if (std::all_of(
+                pids.begin(), pids.end(), [stopped](pid_t pid) { return (processState(pid) == 'T') == stopped; }))
             return true;
         std::this_thread::sleep_for(20ms);
     }
@@ -103,7 +104,8 @@ TEST_P(StopEscalation, AStopEndsTheWholeGroupWhateverItIgnores) {
     const fs::path pidFile = Sandbox::makeTempFolder("pids") / "pids";
     const fs::path tool = stubbornTool(pidFile, GetParam().shellIgnores, GetParam().childIgnores);
     std::stop_source stop;
-    auto run = std::async(std::launch::async, [&] { return ToolProcess::run(tool, {}, std::nullopt, stop.get_token()); });
+    auto run =
+        std::async(std::launch::async, [&] { return ToolProcess::run(tool, {}, std::nullopt, stop.get_token()); });
     const std::vector<pid_t> pids = pidsIn(waitForFile(pidFile));
     ASSERT_EQ(pids.size(), 2u);
     stop.request_stop();
@@ -134,8 +136,8 @@ TEST(ToolSupervision, SilenceStopsATool) {
     EXPECT_EQ(silent.status, SIGTERM);
 
     // Output keeps a slow tool alive however long it runs in all.
-    const auto chatty = ToolProcess::run(
-        script("for i in 1 2 3 4 5 6; do echo $i; sleep 0.15; done\n"), {}, std::nullopt, {}, 600ms);
+    const auto chatty =
+        ToolProcess::run(script("for i in 1 2 3 4 5 6; do echo $i; sleep 0.15; done\n"), {}, std::nullopt, {}, 600ms);
     EXPECT_FALSE(chatty.timedOut);
     EXPECT_EQ(chatty.status, 0);
     EXPECT_EQ(chatty.standardOutput, "1\n2\n3\n4\n5\n6\n");
@@ -176,4 +178,29 @@ TEST(ToolSupervision, StoppingTheFrontEndsJobStopsItsToolsAndContinuingResumesTh
     EXPECT_TRUE(allInState(pids, true)) << "the tools kept running while their front end's job was stopped";
     frontEnd.signalGroup(SIGCONT);
     EXPECT_TRUE(allInState(pids, false)) << "the tools stayed stopped after the job was continued";
+}
+
+TEST(ToolSupervision, LinesArriveWhileTheToolRunsAndTheOutputStaysWhole) {
+    // The last line says whether "two" had been seen while the tool still ran: a runner that
+    // handed lines over at the end would make it "late".
+    const fs::path seen = Sandbox::makeTempFolder("seen") / "seen";
+    const fs::path tool = script("printf 'one\\r\\ntw'; sleep 0.1; printf 'o\\n'; echo err >&2\n"
+                                 "i=0; while [ ! -e '" +
+                                 seen.string() +
+                                 "' ] && [ $i -lt 100 ]; do sleep 0.05; i=$((i+1)); done\n"
+                                 "[ -e '" +
+                                 seen.string() + "' ] && printf 'three' || printf 'late'\n");
+    std::vector<std::pair<ToolProcess::Stream, std::string>> lines;
+    const auto result = ToolProcess::run(
+        tool, {}, std::nullopt, {}, std::nullopt, [&](ToolProcess::Stream stream, std::string_view line) {
+            lines.emplace_back(stream, std::string(line));
+            if (line == "two")
+                writeFile(seen, "");
+        });
+    using enum ToolProcess::Stream;
+    const std::vector<std::pair<ToolProcess::Stream, std::string>> expected{
+        {standardOutput, "one"}, {standardOutput, "two"}, {standardError, "err"}, {standardOutput, "three"}};
+    EXPECT_EQ(lines, expected);
+    EXPECT_EQ(result.standardOutput, "one\r\ntwo\nthree");
+    EXPECT_EQ(result.standardError, "err\n");
 }
