@@ -1,6 +1,7 @@
 #include "ytdlp/YtdlpResolver.h"
 
 #include "tools/BundledTools.h"
+#include "ytdlp/ResolvedVersionsFile.h"
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpVersion.h"
 
@@ -46,12 +47,23 @@ YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
             return m_cached->status;
     }
 
-    // Both copies at once, so a miss costs about one tool start. The lock is not held meanwhile:
-    // two callers that both miss each look, and the later store wins (both describe the same files).
-    auto updatedLookup =
-        std::async(std::launch::async, [&updated, stopToken] { return BundledTools::version(updated, stopToken); });
-    std::optional<std::string> shippedVersion = BundledTools::version(bundled, stopToken);
-    std::optional<std::string> updatedVersion = updatedLookup.get();
+    std::optional<std::string> shippedVersion;
+    std::optional<std::string> updatedVersion;
+    bool lookedUp = false;
+    if (auto stored = ResolvedVersionsFile::read(ResolvedVersionsFile::location(), key)) {
+        // Another process asked about these very files already.
+        shippedVersion = std::move(stored->bundledVersion);
+        updatedVersion = std::move(stored->updatedVersion);
+    } else {
+        // Both copies at once, so a miss costs about one tool start. The lock is not held
+        // meanwhile: two callers that both miss each look, and the later store wins (both
+        // describe the same files).
+        auto updatedLookup = std::async(
+            std::launch::async, [&updated, stopToken] { return BundledTools::version(updated, stopToken); });
+        shippedVersion = BundledTools::version(bundled, stopToken);
+        updatedVersion = updatedLookup.get();
+        lookedUp = true;
+    }
 
     bool updatedIsActive =
         updatedVersion && (!shippedVersion || YtdlpVersion::compare(*updatedVersion, *shippedVersion) > 0);
@@ -61,12 +73,15 @@ YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
         updatedIsActive ? YtdlpInstallation{updated, updatedVersion, YtdlpInstallation::Source::updated}
                         : YtdlpInstallation{bundled, shippedVersion, YtdlpInstallation::Source::bundled},
     };
-    if (stopToken.stop_requested())
+    if (lookedUp && stopToken.stop_requested())
         return status; // an interrupted lookup says nothing about the files
     {
         std::lock_guard lock(m_mutex);
         m_cached = Cached{key, status};
     }
+    if (!lookedUp)
+        return status;
+    ResolvedVersionsFile::write(ResolvedVersionsFile::location(), {key, shippedVersion, updatedVersion});
     ytdlpLog()->info("Resolved {} yt-dlp {} at {} (bundled {}, updated {})", sourceName(status.active.source),
                      status.active.version.value_or("?"), status.active.url.string(), shippedVersion.value_or("missing"),
                      updatedVersion.value_or("none"));
@@ -76,4 +91,5 @@ YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
 void YtdlpResolver::clearCache() {
     std::lock_guard lock(m_mutex);
     m_cached.reset();
+    ResolvedVersionsFile::remove(ResolvedVersionsFile::location());
 }

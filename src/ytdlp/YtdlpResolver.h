@@ -9,7 +9,8 @@
 #include <vector>
 
 // Decides which yt-dlp copy is active (the updated one only when it is strictly newer) and
-// remembers the answer while neither file changes on disk. Thread-safe; one per process.
+// remembers the answer while neither file changes on disk, in memory and, for the next process,
+// in a small file in the cache folder. Thread-safe; one per process.
 class YtdlpResolver {
 public:
     static YtdlpResolver& shared();
@@ -20,8 +21,8 @@ public:
     // absent). Never throws.
     YtdlpStatus status(std::stop_token stopToken = {});
 
-    // Forgets the cached answer, so the next status() runs both copies again. Called after every
-    // change to the updated copy.
+    // Forgets the cached answer (the stored one too), so the next status() runs both copies
+    // again. Called after every change to the updated copy.
     void clearCache();
 
 private:

@@ -1,6 +1,7 @@
 #include "ytdlp/YtdlpResolver.h"
 
 #include "tools/BundledTools.h"
+#include "ytdlp/ResolvedVersionsFile.h"
 
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
@@ -55,8 +56,10 @@ TEST_F(ResolverTest, TheUpdatedCopyIsActiveOnlyWhenStrictlyNewer) {
         std::string updated;
         Source expected;
     };
-    for (const Case& c : {Case{"2024.12.06", Source::bundled}, Case{"2025.02.01", Source::updated},
-                          Case{"2024.11.30", Source::bundled}, Case{"2024.12.06.0", Source::bundled}}) {
+    for (const Case& c : {Case{"2024.12.06", Source::bundled},
+                          Case{"2025.02.01", Source::updated},
+                          Case{"2024.11.30", Source::bundled},
+                          Case{"2024.12.06.0", Source::bundled}}) {
         install(BundledTools::bundledYtdlp(), "2024.12.06");
         install(BundledTools::updatedYtdlp(), c.updated);
         YtdlpStatus status = YtdlpResolver::shared().status();
@@ -107,4 +110,71 @@ TEST_F(ResolverTest, UnchangedFilesAreAnsweredFromTheCache) {
     fs::remove(BundledTools::updatedYtdlp()); // a vanished file too
     EXPECT_EQ(YtdlpResolver::shared().status().active.source, Source::bundled);
     EXPECT_EQ(runs(), 7);
+}
+
+// What a fresh process sees: the in-memory answer is gone, the stored one may be there.
+class StoredAnswerTest : public ResolverTest {
+protected:
+    void forgetInMemory() {
+        // clearCache() also removes the stored file, so keep a copy of it across the call.
+        const std::string stored = readFile(ResolvedVersionsFile::location());
+        YtdlpResolver::shared().clearCache();
+        if (!stored.empty())
+            writeFile(ResolvedVersionsFile::location(), stored);
+    }
+};
+
+TEST_F(StoredAnswerTest, AFreshProcessTrustsTheStoredAnswerOnlyForTheSameFiles) {
+    install(BundledTools::bundledYtdlp(), "2024.12.06");
+    install(BundledTools::updatedYtdlp(), "2025.02.01");
+    const YtdlpStatus first = YtdlpResolver::shared().status();
+    ASSERT_EQ(runs(), 2);
+
+    forgetInMemory();
+    LogCapture log;
+    EXPECT_EQ(YtdlpResolver::shared().status(), first);
+    EXPECT_EQ(runs(), 2) << "a stored answer for unchanged files started a process";
+    EXPECT_TRUE(log.lines().empty());
+
+    // Either copy replaced, even by a file of the same size and modification time, is asked again.
+    for (const fs::path& copy : {BundledTools::updatedYtdlp(), BundledTools::bundledYtdlp()}) {
+        const int before = runs();
+        const auto time = fs::last_write_time(copy);
+        const fs::path replacement = copy.string() + ".new";
+        fs::copy_file(copy, replacement);
+        fs::last_write_time(replacement, time);
+        fs::rename(replacement, copy);
+        forgetInMemory();
+        EXPECT_EQ(YtdlpResolver::shared().status(), first);
+        EXPECT_EQ(runs(), before + 2) << copy;
+    }
+}
+
+TEST_F(StoredAnswerTest, ABadStoredFileIsIgnoredAndReplaced) {
+    install(BundledTools::bundledYtdlp(), "2024.12.06");
+    const YtdlpStatus expected = YtdlpResolver::shared().status();
+    const std::string good = readFile(ResolvedVersionsFile::location());
+    ASSERT_FALSE(good.empty());
+    for (const std::string& bad : {std::string("{not json"),
+                                   std::string("[]"),
+                                   std::string(""),
+                                   std::string(R"({"format":1,"key":["x","y"],"bundled":"9999.01.01","updated":null})"),
+                                   std::string(R"({"format":1,"key":)") + "[]}"}) {
+        YtdlpResolver::shared().clearCache();
+        writeFile(ResolvedVersionsFile::location(), bad);
+        const int before = runs();
+        EXPECT_EQ(YtdlpResolver::shared().status(), expected) << bad;
+        EXPECT_EQ(runs(), before + 1) << bad;
+        EXPECT_EQ(readFile(ResolvedVersionsFile::location()), good) << "not rewritten after " << bad;
+    }
+}
+
+TEST_F(StoredAnswerTest, AnUnwritableCacheFolderOnlyCostsTheLookup) {
+    install(BundledTools::bundledYtdlp(), "2024.12.06");
+    const fs::path folder = ResolvedVersionsFile::location().parent_path();
+    fs::remove_all(folder);
+    writeFile(folder, "a file where the folder should be");
+    const YtdlpStatus status = YtdlpResolver::shared().status();
+    EXPECT_EQ(status.bundledVersion, "2024.12.06");
+    fs::remove(folder);
 }
