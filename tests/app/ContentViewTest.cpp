@@ -18,9 +18,9 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
-#include <mutex>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 using Tone = WidgetLook::Tone;
 Q_DECLARE_METATYPE(WidgetLook::Tone)

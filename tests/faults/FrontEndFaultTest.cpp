@@ -134,10 +134,9 @@ TEST_P(UnwritableResult, IsAnErrorWithItsReason) {
     ASSERT_EQ(::mkfifo(readerGone.c_str(), 0600), 0);
     // The pipe's only reader closes it before the command starts (told through the fifo), so the
     // write fails whatever the timing. bash, for the status of the pipeline's first command.
-    const std::string script =
-        GetParam().closedPipe
-            ? "{ cat \"$1\" > /dev/null; exec " + command + "; } | { exec 0<&-; echo > \"$1\"; }; exit ${PIPESTATUS[0]}"
-            : "exec " + command + " > /dev/full";
+    const std::string script = GetParam().closedPipe ? "{ cat \"$1\" > /dev/null; exec " + command +
+                                                           "; } | { exec 0<&-; echo > \"$1\"; }; exit ${PIPESTATUS[0]}"
+                                                     : "exec " + command + " > /dev/full";
     const CliResult result = runProgram("/bin/bash", {"-c", script, cliPath().string(), readerGone.string()});
     EXPECT_EQ(result.exitStatus, 1) << result.err;
     EXPECT_EQ(result.err, "Could not write the result: " + GetParam().reason + "\n");
