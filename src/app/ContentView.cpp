@@ -469,7 +469,9 @@ void ContentView::startLookups() {
         std::jthread denoLookup([&] { deno = lookUp(&BundledTools::deno); });
         // Posted in this fixed order from one thread, so the rows fill yt-dlp, ffmpeg, deno.
         try {
-            post([result = status()](ContentView& view) { view.m_updater.setStatus(result); });
+            YtdlpStatus result = status(stop);
+            if (!stop.stop_requested())
+                post([result = std::move(result)](ContentView& view) { view.m_updater.setStatus(result); });
         } catch (...) {
         }
         ffmpegLookup.join();

@@ -93,6 +93,12 @@ void TallowinApp::checkForUpdates() {
     m_appUpdater.checkForUpdates();
 }
 
+void TallowinApp::quitAfterSignal(int number) {
+    // The runs are told at once; aboutToQuit repeats it harmlessly when the loop ends.
+    stopWork();
+    QCoreApplication::exit(128 + number);
+}
+
 void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool userInitiated) {
     using Kind = AppUpdater::CheckResult::Kind;
     if (!userInitiated && result.kind != Kind::newer)

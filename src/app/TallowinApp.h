@@ -44,6 +44,11 @@ public:
     void updateYtdlp();
     void checkForUpdates();
 
+    // Quits the way Quit does (the event loop ends, the runs are cancelled on the way out and the
+    // destructor waits for them), with the shell's status for signal number: 128 + number. For
+    // QuitOnSignal::received. Returns at once; exec() returns afterwards.
+    void quitAfterSignal(int number);
+
 private:
     void buildMenu();
     void bringWindowForward();

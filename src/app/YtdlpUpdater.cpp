@@ -28,9 +28,14 @@ bool YtdlpUpdater::State::operator==(const State& other) const {
 YtdlpUpdater::YtdlpUpdater(UpdateFunction update, StatusFunction status, QObject* parent)
     : QObject(parent),
       m_update(update ? std::move(update) : UpdateFunction(&YtdlpUpdateEngine::update)),
-      m_statusLookup(status ? std::move(status) : StatusFunction([] { return YtdlpResolver::shared().status(); })) {}
+      m_statusLookup(status ? std::move(status) : StatusFunction([](std::stop_token stopToken) {
+          return YtdlpResolver::shared().status(stopToken);
+      })) {}
 
-YtdlpUpdater::~YtdlpUpdater() { m_runs.stopAll(); }
+YtdlpUpdater::~YtdlpUpdater() {
+    m_shutdown.request_stop();
+    m_runs.stopAll();
+}
 
 void YtdlpUpdater::setStatus(std::optional<YtdlpStatus> status) {
     if (status == m_status)
@@ -71,8 +76,8 @@ void YtdlpUpdater::start() {
             },
             Qt::QueuedConnection);
     };
-    m_current = m_runs.start([update = m_update, lookup = m_statusLookup, lock = m_engineLock, progress,
-                              finish](std::stop_token stopToken) {
+    m_current = m_runs.start([update = m_update, lookup = m_statusLookup, lock = m_engineLock, progress, finish,
+                              shutdown = m_shutdown.get_token()](std::stop_token stopToken) {
         State result;
         {
             std::lock_guard guard(*lock);
@@ -89,9 +94,11 @@ void YtdlpUpdater::start() {
         // Whatever the end, the status is refreshed (the resolver never throws; a seam might).
         std::optional<YtdlpStatus> status;
         try {
-            status = lookup();
+            status = lookup(shutdown);
         } catch (...) {
         }
+        if (shutdown.stop_requested())
+            return; // the model is going; a stopped lookup says nothing about the files anyway
         finish(std::move(result), std::move(status));
     });
 }

@@ -35,15 +35,17 @@ public:
         bool operator==(const State& other) const;
     };
 
-    // The seams; by default YtdlpUpdateEngine::update and YtdlpResolver::shared().status().
-    // Both are called on worker threads.
+    // The seams; by default YtdlpUpdateEngine::update and YtdlpResolver::shared().status(stopToken).
+    // Both are called on worker threads. A status lookup whose token is stopped must return
+    // promptly (its answer is then thrown away), so quitting never waits for a hung yt-dlp.
     using UpdateFunction = std::function<YtdlpUpdateOutcome(const std::function<void(YtdlpUpdatePhase)>& progress,
                                                             std::stop_token stopToken)>;
-    using StatusFunction = std::function<YtdlpStatus()>;
+    using StatusFunction = std::function<YtdlpStatus(std::stop_token stopToken)>;
 
     explicit YtdlpUpdater(UpdateFunction update = {}, StatusFunction status = {}, QObject* parent = nullptr);
     // Requests a stop and waits for the run: before the install it gives up at once, past its
     // last cancellation point it finishes the install or its revert, so no half-installed copy.
+    // The status refresh that follows a run is stopped too.
     ~YtdlpUpdater() override;
 
     const State& state() const { return m_state; }
@@ -79,5 +81,7 @@ private:
     // Held by a run for the engine call, so a new run waits (on its worker thread) for a
     // cancelled one that is still installing in the same support folder.
     std::shared_ptr<std::mutex> m_engineLock = std::make_shared<std::mutex>();
+    // Stops the refresh after a run. Not the run's own token: a cancelled run still refreshes.
+    std::stop_source m_shutdown;
     BackgroundRuns m_runs;
 };

@@ -1,3 +1,4 @@
+#include "app/QuitOnSignal.h"
 #include "app/TallowinApp.h"
 
 #include <QApplication>
@@ -10,7 +11,11 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallowin"));
     QApplication::setDesktopFileName(QStringLiteral("org.tallowin.Tallowin"));
+    // Made before TallowinApp, so that it outlives it: while the threads are joined on the way out,
+    // a second signal cannot cut the wait short and orphan a tool.
+    QuitOnSignal quitOnSignal;
     TallowinApp tallowin;
+    QObject::connect(&quitOnSignal, &QuitOnSignal::received, &tallowin, &TallowinApp::quitAfterSignal);
     tallowin.launch();
     return QApplication::exec();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+class StopOnSignal;
+
 namespace CLI {
 class App;
 }
@@ -10,5 +12,7 @@ class CliCommand {
 public:
     virtual ~CliCommand() = default;
     virtual bool selected() const = 0;
-    virtual int run() = 0;
+    // stop carries the process's signal handling: its token is the command's cancellation, and a
+    // command that it interrupted returns stop.exitStatus().
+    virtual int run(StopOnSignal& stop) = 0;
 };

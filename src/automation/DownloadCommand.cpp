@@ -1,6 +1,7 @@
 #include "automation/DownloadCommand.h"
 
 #include "automation/ActivityLine.h"
+#include "automation/CliOutput.h"
 #include "automation/StopOnSignal.h"
 #include "download/DownloadError.h"
 #include "download/MediaType.h"
@@ -14,12 +15,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <iostream>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace {
+
+using CliOutput::printError;
 
 constexpr const char* urlDescription = "A link to a video page or a direct link to a media file.";
 constexpr const char* qualityDescription =
@@ -52,11 +54,6 @@ std::string qualityChoices() {
         text += std::string(rawValue(quality)) + " (\"" + std::string(label(quality)) + "\")";
     }
     return text;
-}
-
-void printError(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    std::fflush(stderr);
 }
 
 std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
@@ -145,7 +142,7 @@ bool DownloadCommand::selected() const {
     return m_command->parsed();
 }
 
-int DownloadCommand::run() {
+int DownloadCommand::run(StopOnSignal& stop) {
     std::vector<std::string> texts;
     if (!m_url.empty())
         texts.push_back(m_url);
@@ -174,12 +171,10 @@ int DownloadCommand::run() {
         printError("Not a quality: " + m_quality + ". One of: " + qualityChoices() + ".");
         return 1;
     }
-    return download(*url, *quality);
+    return download(*url, *quality, stop);
 }
 
-int DownloadCommand::download(const std::string& url, VideoQuality quality) {
-    // Before any thread starts, so that every thread inherits the blocked signals.
-    StopOnSignal stop;
+int DownloadCommand::download(const std::string& url, VideoQuality quality, StopOnSignal& stop) {
     try {
         DownloadedVideo video;
         {
@@ -191,7 +186,7 @@ int DownloadCommand::download(const std::string& url, VideoQuality quality) {
                 });
         }
         if (stop.interrupted())
-            return StopOnSignal::exitStatus;
+            return stop.exitStatus();
         if (m_json) {
             const nlohmann::ordered_json out = {
                 {"path", video.fileURL.string()},
@@ -200,15 +195,12 @@ int DownloadCommand::download(const std::string& url, VideoQuality quality) {
                 {"wasConverted", video.wasConverted},
                 {"wasRemuxed", video.wasRemuxed},
             };
-            std::cout << out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
-        } else {
-            std::cout << video.fileURL.string() << '\n';
+            return CliOutput::printResult(out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
         }
-        std::cout.flush();
-        return 0;
+        return CliOutput::printResult(video.fileURL.string());
     } catch (const std::exception& error) {
         if (stop.interrupted())
-            return StopOnSignal::exitStatus;
+            return stop.exitStatus();
         printError(error.what());
         return 1;
     }

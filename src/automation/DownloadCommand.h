@@ -11,12 +11,13 @@ class DownloadCommand : public CliCommand {
 public:
     explicit DownloadCommand(CLI::App& app);
     bool selected() const override;
-    // Blocks until the download ends. Returns 0, 1 on any error (its text on standard error), or
-    // 130 after SIGINT/SIGTERM. Never throws.
-    int run() override;
+    // Blocks until the download ends. Returns 0, 1 on any error (its text on standard error; a
+    // result that cannot be written to standard output is one), or 128 + N after signal N
+    // (see StopOnSignal). Never throws.
+    int run(StopOnSignal& stop) override;
 
 private:
-    int download(const std::string& url, VideoQuality quality);
+    int download(const std::string& url, VideoQuality quality, StopOnSignal& stop);
 
     CLI::App* m_command = nullptr;
     std::string m_url; // as typed; a text beginning with "-" arrives among the extras instead

@@ -1,5 +1,8 @@
 #include "automation/StatusCommand.h"
 
+#include "automation/CliOutput.h"
+#include "automation/StopOnSignal.h"
+
 #include "tools/BundledTools.h"
 #include "ytdlp/YtdlpResolver.h"
 
@@ -7,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include <future>
-#include <iostream>
+#include <sstream>
 
 namespace {
 
@@ -24,12 +27,23 @@ StatusCommand::StatusCommand(CLI::App& app)
 
 bool StatusCommand::selected() const { return m_command->parsed(); }
 
-int StatusCommand::run() {
-    // The five lookups are independent tool starts: run them side by side.
-    auto ffmpeg = std::async(std::launch::async, [] { return BundledTools::version(BundledTools::ffmpeg()); });
-    auto ffprobe = std::async(std::launch::async, [] { return BundledTools::version(BundledTools::ffprobe()); });
-    auto deno = std::async(std::launch::async, [] { return BundledTools::version(BundledTools::deno()); });
-    YtdlpStatus status = YtdlpResolver::shared().status();
+int StatusCommand::run(StopOnSignal& stop) {
+    // The five lookups are independent tool starts: run them side by side. A signal stops them
+    // all, so a hung tool cannot hold the command.
+    const std::stop_token token = stop.token();
+    const auto lookUp = [token](const std::filesystem::path& (*tool)()) {
+        return std::async(std::launch::async, [tool, token] { return BundledTools::version(tool(), token); });
+    };
+    auto ffmpeg = lookUp(&BundledTools::ffmpeg);
+    auto ffprobe = lookUp(&BundledTools::ffprobe);
+    auto deno = lookUp(&BundledTools::deno);
+    YtdlpStatus status = YtdlpResolver::shared().status(token);
+    const std::optional<std::string> ffmpegVersion = ffmpeg.get();
+    const std::optional<std::string> ffprobeVersion = ffprobe.get();
+    const std::optional<std::string> denoVersion = deno.get();
+    // What a stopped lookup says is not the tool's answer: print nothing rather than "missing".
+    if (stop.interrupted())
+        return stop.exitStatus();
 
     if (m_json) {
         nlohmann::json out = {
@@ -39,19 +53,19 @@ int StatusCommand::run() {
               {"path", status.active.url.string()}}},
             {"bundledVersion", orNull(status.bundledVersion)},
             {"updatedVersion", orNull(status.updatedVersion)},
-            {"ffmpeg", orNull(ffmpeg.get())},
-            {"ffprobe", orNull(ffprobe.get())},
-            {"deno", orNull(deno.get())},
+            {"ffmpeg", orNull(ffmpegVersion)},
+            {"ffprobe", orNull(ffprobeVersion)},
+            {"deno", orNull(denoVersion)},
         };
-        std::cout << out.dump(2) << '\n';
-        return 0;
+        return CliOutput::printResult(out.dump(2));
     }
-    std::cout << "yt-dlp (active): " << status.active.version.value_or("?") << ", "
-              << sourceName(status.active.source) << ", " << status.active.url.string() << '\n'
-              << "yt-dlp bundled: " << status.bundledVersion.value_or("missing") << '\n'
-              << "yt-dlp updated: " << status.updatedVersion.value_or("none") << '\n'
-              << "ffmpeg: " << ffmpeg.get().value_or("missing") << '\n'
-              << "ffprobe: " << ffprobe.get().value_or("missing") << '\n'
-              << "deno: " << deno.get().value_or("missing") << '\n';
-    return 0;
+    std::ostringstream text;
+    text << "yt-dlp (active): " << status.active.version.value_or("?") << ", " << sourceName(status.active.source)
+         << ", " << status.active.url.string() << '\n'
+         << "yt-dlp bundled: " << status.bundledVersion.value_or("missing") << '\n'
+         << "yt-dlp updated: " << status.updatedVersion.value_or("none") << '\n'
+         << "ffmpeg: " << ffmpegVersion.value_or("missing") << '\n'
+         << "ffprobe: " << ffprobeVersion.value_or("missing") << '\n'
+         << "deno: " << denoVersion.value_or("missing");
+    return CliOutput::printResult(text.str());
 }

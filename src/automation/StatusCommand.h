@@ -8,7 +8,10 @@ class StatusCommand : public CliCommand {
 public:
     explicit StatusCommand(CLI::App& app);
     bool selected() const override;
-    int run() override;
+    // Blocks for about one tool start (the lookups run side by side). Returns 0; 1 when standard
+    // output cannot be written (the reason on standard error); 128 + N after signal N, printing
+    // nothing. Never throws.
+    int run(StopOnSignal& stop) override;
 
 private:
     CLI::App* m_command = nullptr;

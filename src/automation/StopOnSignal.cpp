@@ -10,8 +10,8 @@ namespace {
 sigset_t stopSignals() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (int number : {SIGHUP, SIGINT, SIGTERM, SIGQUIT})
+        sigaddset(&set, number);
     return set;
 }
 
@@ -24,8 +24,11 @@ StopOnSignal::StopOnSignal() {
         // Polls so that the waiter ends with us even when no signal ever comes.
         timespec tick{0, 100'000'000};
         while (!ending.stop_requested()) {
-            if (sigtimedwait(&set, nullptr, &tick) > 0) {
-                m_interrupted = true;
+            const int number = sigtimedwait(&set, nullptr, &tick);
+            if (number > 0) {
+                // The first one names the exit status; later ones only repeat the request.
+                int none = 0;
+                m_signal.compare_exchange_strong(none, number);
                 m_source.request_stop();
             }
         }

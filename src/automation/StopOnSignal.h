@@ -4,23 +4,31 @@
 #include <stop_token>
 #include <thread>
 
-// Turns SIGINT and SIGTERM into a stop request for the running command. Construct it before any
-// other thread starts (it blocks both signals, and threads inherit the mask); children get the
-// default mask back from the process runner.
+// Turns SIGHUP, SIGINT, SIGTERM and SIGQUIT into a stop request for the running command, so that
+// closing the terminal, Ctrl-C, Ctrl-\ or a kill all end the command's tools instead of leaving
+// them behind. Construct it before any other thread starts (it blocks the four signals, and
+// threads inherit the mask); children get the default mask back from the process runner. One
+// per process: main makes it for whichever command runs.
 class StopOnSignal {
 public:
     StopOnSignal();
+    // Ends the waiter thread (within a tenth of a second). The signals stay blocked: one that
+    // arrives from here until exit is left pending and cannot kill us mid-way through cleanup.
     ~StopOnSignal();
     StopOnSignal(const StopOnSignal&) = delete;
     StopOnSignal& operator=(const StopOnSignal&) = delete;
 
     std::stop_token token() const { return m_source.get_token(); }
-    bool interrupted() const { return m_interrupted.load(); }
+    bool interrupted() const { return m_signal.load() != 0; }
+    // The first signal that arrived, 0 before any.
+    int signalNumber() const { return m_signal.load(); }
 
-    static constexpr int exitStatus = 130; // the shell's status for an interrupted command
+    // The shell's status for a command a signal ended: 128 + the signal's number (130 for SIGINT,
+    // 129 HUP, 131 QUIT, 143 TERM). Only meaningful once interrupted().
+    int exitStatus() const { return 128 + m_signal.load(); }
 
 private:
     std::stop_source m_source;
-    std::atomic<bool> m_interrupted{false};
+    std::atomic<int> m_signal{0};
     std::jthread m_waiter;
 };

@@ -1,6 +1,7 @@
 #include "automation/UpdateYtdlpCommand.h"
 
 #include "automation/ActivityLine.h"
+#include "automation/CliOutput.h"
 #include "automation/StopOnSignal.h"
 #include "tools/OperationCancelled.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
@@ -44,9 +45,7 @@ bool UpdateYtdlpCommand::selected() const {
     return m_command->parsed();
 }
 
-int UpdateYtdlpCommand::run() {
-    // First, before the engine starts any thread, so that the signals reach only the waiter.
-    StopOnSignal stop;
+int UpdateYtdlpCommand::run(StopOnSignal& stop) {
     ActivityLine line(true);
     std::mutex shownMutex;
     std::string shown;
@@ -63,15 +62,14 @@ int UpdateYtdlpCommand::run() {
     try {
         const YtdlpUpdateOutcome outcome = YtdlpUpdateEngine::update(progress, stop.token());
         line.clear();
-        std::printf("%s\n", outcomeText(outcome).c_str());
-        std::fflush(stdout);
-        return 0;
+        // A signal that came past the last cancellation point let the install finish: say so.
+        return CliOutput::printResult(outcomeText(outcome));
     } catch (const OperationCancelled&) {
         line.clear();
-        return StopOnSignal::exitStatus;
+        return stop.exitStatus();
     } catch (const std::exception& error) {
         line.clear();
-        std::fprintf(stderr, "%s\n", error.what());
+        CliOutput::printError(error.what());
         return 1;
     }
 }

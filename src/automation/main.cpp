@@ -1,5 +1,6 @@
 #include "automation/DownloadCommand.h"
 #include "automation/StatusCommand.h"
+#include "automation/StopOnSignal.h"
 #include "automation/UpdateYtdlpCommand.h"
 
 #include <CLI/CLI.hpp>
@@ -29,8 +30,11 @@ int main(int argc, char** argv) {
 
     for (CliCommand* command : {static_cast<CliCommand*>(&status), static_cast<CliCommand*>(&download),
                                 static_cast<CliCommand*>(&updateYtdlp)}) {
-        if (command->selected())
-            return command->run();
+        if (command->selected()) {
+            // Before the command starts any thread, so that the signals reach only the waiter.
+            StopOnSignal stop;
+            return command->run(stop);
+        }
     }
     return 1;
 }

@@ -15,9 +15,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <limits>
 #include <memory>
+#include <mutex>
 
 using Tone = WidgetLook::Tone;
 Q_DECLARE_METATYPE(WidgetLook::Tone)
@@ -63,7 +66,7 @@ struct Harness {
                 }
                 return updates.wait(stop);
             },
-            [this] { return statusRuns.wait({}); });
+            [this](std::stop_token stop) { return statusRuns.wait(stop); });
         ContentView::Services services;
         services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop) {
             return downloads.wait(stop);
@@ -381,6 +384,30 @@ private slots:
                  enabled ? DownloadTester::State::Kind::running : DownloadTester::State::Kind::idle);
         QTest::qWait(50);
         QCOMPARE(h.downloads.calls(), enabled ? 1 : 0); // Return starts exactly one download
+    }
+
+    // Quitting takes the view down; a yt-dlp that never answers its version must not hold it.
+    void closingStopsAHungStatusLookup() {
+        std::mutex mutex;
+        std::condition_variable_any wake;
+        std::atomic_bool stopped = false;
+        std::atomic_int calls = 0;
+        YtdlpUpdater updater({}, [&](std::stop_token stop) {
+            ++calls;
+            std::unique_lock lock(mutex);
+            // Only a stop ends it early; a lookup left running would give up after 30 s unstopped.
+            wake.wait_for(lock, stop, std::chrono::seconds(30), [] { return false; });
+            stopped = stop.stop_requested();
+            return YtdlpStatus{};
+        });
+        ContentView::Services services;
+        services.version = [](const std::filesystem::path&, std::stop_token) { return std::optional<std::string>(); };
+        auto host = std::make_unique<QWidget>();
+        new ContentView(updater, services, host.get());
+        host->show();
+        QTRY_COMPARE(calls.load(), 1);
+        host.reset(); // joins the lookup
+        QVERIFY(stopped.load());
     }
 
     void quickDownloadCancelRoundsEndIdle() {

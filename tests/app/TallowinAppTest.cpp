@@ -1,6 +1,7 @@
 #include "QuietOffscreen.h"
 #include "ScriptedRuns.h"
 
+#include "app/QuitOnSignal.h"
 #include "app/TallowinApp.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
@@ -14,6 +15,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <fstream>
@@ -41,7 +46,7 @@ struct Harness {
         options.update = [this](const std::function<void(YtdlpUpdatePhase)>&, std::stop_token stop) {
             return updates.wait(stop);
         };
-        options.status = [] { return YtdlpStatus{}; };
+        options.status = [](std::stop_token) { return YtdlpStatus{}; };
         options.services.version = [](const std::filesystem::path&, std::stop_token) {
             return std::optional<std::string>("1.0");
         };
@@ -235,6 +240,29 @@ private slots:
             QCOMPARE(h.downloads.stopsSeen(), 1);
             installer.join();
         }
+    }
+
+    // Wired as main() wires it. Runs the application's own loop, so it comes last.
+    void aSignalQuitsLikeQuitWithTheShellsStatus_data() {
+        QTest::addColumn<int>("number");
+        QTest::newRow("terminate") << int(SIGTERM);
+        QTest::newRow("hangup") << int(SIGHUP);
+    }
+    void aSignalQuitsLikeQuitWithTheShellsStatus() {
+        QFETCH(int, number);
+        QuitOnSignal quitOnSignal;
+        Harness h("");
+        connect(&quitOnSignal, &QuitOnSignal::received, h.app.get(), &TallowinApp::quitAfterSignal);
+        h.app->launch();
+        h.app->contentView().tester().setUrlText("https://example.com/v");
+        h.app->contentView().tester().start();
+        QTRY_COMPARE(h.downloads.calls(), 1);
+        QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
+        QTimer::singleShot(0, [number] { ::kill(::getpid(), number); });
+        QTimer::singleShot(30000, [] { QCoreApplication::exit(-1); }); // a handler that never fires
+        QCOMPARE(QCoreApplication::exec(), 128 + number);
+        QCOMPARE(quitting.count(), 1);
+        QTRY_COMPARE(h.downloads.stopsSeen(), 1);
     }
 };
 

@@ -36,7 +36,7 @@ struct Harness {
                 }
                 return runs.wait(stop);
             },
-            [this] {
+            [this](std::stop_token) {
                 ++statusLookups;
                 std::lock_guard guard(mutex);
                 return nextStatus;
