@@ -58,6 +58,8 @@ protected:
 
     static std::vector<fs::path> stagingFolders() {
         std::vector<fs::path> found;
+        if (!fs::exists(BundledTools::supportDirectory()))
+            return found;
         for (const auto& entry : fs::directory_iterator(BundledTools::supportDirectory()))
             if (entry.path().filename().string().rfind("staging-", 0) == 0)
                 found.push_back(entry.path());
