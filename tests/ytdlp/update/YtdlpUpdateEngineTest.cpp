@@ -626,20 +626,19 @@ TEST_P(SilentCheckTest, FileThatPrintsNothingWontRunAndLeavesTheInstalledCopy) {
     EXPECT_EQ(YtdlpResolver::shared().status().updatedVersion, "2025.01.20");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Checks,
-    SilentCheckTest,
-    ::testing::Values(SilentCase{"stagedFile",
-                                 "#!/bin/sh\nexec sleep 60\n",
-                                 std::chrono::milliseconds(1500),
-                                 "it printed nothing for 1.5 seconds",
-                                 false},
-                      SilentCase{"installedFile",
-                                 stagedAndInstalled("echo 2025.03.01", "exec sleep 60"),
-                                 std::chrono::milliseconds(3000),
-                                 "it printed nothing for 3 seconds",
-                                 true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Checks,
+                         SilentCheckTest,
+                         ::testing::Values(SilentCase{"stagedFile",
+                                                      "#!/bin/sh\nexec sleep 60\n",
+                                                      std::chrono::milliseconds(1500),
+                                                      "it printed nothing for 1.5 seconds",
+                                                      false},
+                                           SilentCase{"installedFile",
+                                                      stagedAndInstalled("echo 2025.03.01", "exec sleep 60"),
+                                                      std::chrono::milliseconds(3000),
+                                                      "it printed nothing for 3 seconds",
+                                                      true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct StopCase {
     const char* name;
