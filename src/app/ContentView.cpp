@@ -347,6 +347,9 @@ void ContentView::showUpdateState() {
         break;
     case Kind::running:
         switch (state.phase.kind) {
+        case YtdlpUpdatePhase::Kind::waiting:
+            text = tr("Waiting for another update to finish…");
+            break;
         case YtdlpUpdatePhase::Kind::downloading: {
             text = progressText(state.phase.fraction);
             const double fraction = std::isfinite(state.phase.fraction) ? std::clamp(state.phase.fraction, 0.0, 1.0) : 0;

@@ -27,7 +27,9 @@ bool YtdlpUpdater::State::operator==(const State& other) const {
 
 YtdlpUpdater::YtdlpUpdater(UpdateFunction update, StatusFunction status, QObject* parent)
     : QObject(parent),
-      m_update(update ? std::move(update) : UpdateFunction(&YtdlpUpdateEngine::update)),
+      m_update(update ? std::move(update) : UpdateFunction([](const auto& progress, std::stop_token stopToken) {
+          return YtdlpUpdateEngine::update(progress, std::move(stopToken));
+      })),
       m_statusLookup(status ? std::move(status) : StatusFunction([](std::stop_token stopToken) {
           return YtdlpResolver::shared().status(stopToken);
       })) {}

@@ -18,6 +18,8 @@ namespace {
 // The text of a phase. Off a terminal each phase is one line, so the percentage is left out there.
 std::string phaseText(const YtdlpUpdatePhase& phase, bool withPercentage) {
     switch (phase.kind) {
+    case YtdlpUpdatePhase::Kind::waiting:
+        return "Waiting for another update to finish\u2026";
     case YtdlpUpdatePhase::Kind::downloading:
         if (!withPercentage)
             return "Downloading yt-dlp\u2026";

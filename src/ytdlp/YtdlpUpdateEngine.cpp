@@ -10,6 +10,7 @@
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateError.h"
+#include "ytdlp/YtdlpUpdateLock.h"
 #include "ytdlp/YtdlpVersion.h"
 
 #include <nlohmann/json.hpp>
@@ -18,6 +19,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <future>
 #include <system_error>
 
@@ -39,11 +41,42 @@ void removeIgnoringFailure(const fs::path& path) {
     fs::remove_all(path, ignored);
 }
 
+// The prefix of every run's staging folder in the support folder.
+constexpr std::string_view stagingPrefix = "staging-";
+
+// Staging folders that other runs left behind: they are only ever made and removed while a run
+// holds the update lock, so with the lock held every one of them belongs to a run that died
+// (a kill, a crash, a power cut). A tool that such a run started may still be running from
+// one; removing its files does not disturb it. Failures are ignored, as in any clean-up.
+void sweepStagingFolders(const fs::path& support) {
+    std::error_code failure;
+    for (fs::directory_iterator it(support, failure), end; !failure && it != end; it.increment(failure)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(stagingPrefix, 0) != 0)
+            continue;
+        removeIgnoringFailure(it->path());
+        ytdlpLog()->info("Removed the staging folder {} of an update that did not finish", name);
+    }
+}
+
+// "30 seconds", "1 second", "0.25 seconds".
+std::string durationText(std::chrono::milliseconds duration) {
+    const long long ms = duration.count();
+    if (ms == 1000)
+        return "1 second";
+    if (ms % 1000 == 0)
+        return std::to_string(ms / 1000) + " seconds";
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%g seconds", static_cast<double>(ms) / 1000);
+    return buffer;
+}
+
 // The run's own folder beside the updated copy (same file system, so the install is a rename).
 // Removed with its contents however the run ends; a failure to remove it is not the run's.
 class StagingFolder {
 public:
-    explicit StagingFolder(const fs::path& support) : m_path(support / ("staging-" + Uuid::random())) {
+    explicit StagingFolder(const fs::path& support)
+        : m_path(support / (std::string(stagingPrefix) + Uuid::random())) {
         fs::create_directories(m_path);
     }
     ~StagingFolder() { removeIgnoringFailure(m_path); }
@@ -242,13 +275,20 @@ Channel newestChannel(std::stop_token stopToken) {
     return stable;
 }
 
-std::string verifiedVersion(const fs::path& executable) {
+std::string verifiedVersion(const fs::path& executable,
+                            std::stop_token stopToken,
+                            std::chrono::milliseconds silenceLimit) {
     ToolProcessResult result;
     try {
-        result = ToolProcess::run(executable, {"--version"});
+        result = ToolProcess::run(executable, {"--version"}, std::nullopt, stopToken, silenceLimit);
     } catch (const std::system_error& error) {
         throw YtdlpUpdateError::wontRun(error.what());
     }
+    // A check that the stop cut short says nothing about the file; one that finished still counts.
+    if (stopToken.stop_requested() && (result.timedOut || result.status != 0))
+        throw OperationCancelled();
+    if (result.timedOut)
+        throw YtdlpUpdateError::wontRun("it printed nothing for " + durationText(silenceLimit));
     if (result.status != 0) {
         std::string reason;
         for (const std::string& line : Text::splitLines(result.standardError)) {
@@ -264,14 +304,22 @@ std::string verifiedVersion(const fs::path& executable) {
     return version;
 }
 
-YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress, std::stop_token stopToken) {
+YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
+                          std::stop_token stopToken,
+                          std::chrono::milliseconds versionSilenceLimit) {
     YtdlpResolver& resolver = YtdlpResolver::shared();
     const fs::path& support = BundledTools::supportDirectory();
     const fs::path& target = BundledTools::updatedYtdlp();
     const fs::path backup = support / "yt-dlp.previous";
-    const YtdlpStatus previous = resolver.status();
 
     fs::create_directories(support);
+    // Declared before the staging folder, so the folder is gone before the lock is released.
+    const YtdlpUpdateLock lock(support / lockFileName, [&] { progress(YtdlpUpdatePhase::waiting()); }, stopToken);
+    throwIfStopped(stopToken);
+    // Read under the lock: a run that finished while this one waited has changed the copies.
+    const YtdlpStatus previous = resolver.status(stopToken);
+    throwIfStopped(stopToken);
+    sweepStagingFolders(support);
     const StagingFolder staging(support);
     const fs::path staged = staging.path() / "yt-dlp";
 
@@ -290,7 +338,7 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
     checkPublishedChecksum(channel, staged, stopToken);
     fs::permissions(staged, fs::perms(0755), fs::perm_options::replace);
     removeQuarantine(staged);
-    const std::string version = verifiedVersion(staged);
+    const std::string version = verifiedVersion(staged, stopToken, versionSilenceLimit);
     throwIfStopped(stopToken); // the last point at which a stop is honoured
 
     // Only the shipped copy counts here: an older release may replace a newer updated copy.
@@ -309,7 +357,9 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
     install(staged, target, backup, existed);
     resolver.clearCache();
     try {
-        const std::string installed = verifiedVersion(target);
+        // Past the last cancellation point this check runs to its end (its time limit bounds it),
+        // so a stop never ends a run between the install and its proof.
+        const std::string installed = verifiedVersion(target, {}, versionSilenceLimit);
         if (installed != version)
             throw YtdlpUpdateError::unexpectedOutput(installed);
     } catch (const std::exception& error) {

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "tools/BundledTools.h"
 #include "ytdlp/YtdlpChannel.h"
 #include "ytdlp/YtdlpUpdateOutcome.h"
 #include "ytdlp/YtdlpUpdatePhase.h"
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -15,18 +17,29 @@ namespace YtdlpUpdateEngine {
 
 using Channel = YtdlpChannel;
 
-// One whole run: pick the channel, download its asset into a "staging-<UUID>" folder of the
+// The file in the support folder whose flock serialises update runs (kept, never removed).
+inline constexpr const char* lockFileName = "update.lock";
+
+// One whole run. First it takes the update lock (YtdlpUpdateLock on lockFileName): while
+// another run, in this or another process, holds it, it reports waiting and waits, cancellable.
+// Holding it, it reads the resolver's status and removes every "staging-*" folder (only a run
+// that died leaves one behind). Then: pick the channel, download its asset into a "staging-<UUID>" folder of the
 // support folder, check it against the release's SHA-256 list, run it with --version, then
 // either discard it (not newer than the shipped copy) or install it as "yt-dlp" by renames,
 // keeping the replaced copy as "yt-dlp.previous" and reverting when the installed file fails
-// a second check. The staging folder is removed however the run ends.
+// a second check. The staging folder is removed however the run ends, and before the lock is
+// released. Each --version check is stopped when the file prints nothing for
+// versionSilenceLimit.
 //
 // Blocks for the whole run. progress may be called from any thread.
-// A stop request is honoured up to the moment the install is decided; after that the run
-// completes its install (or revert) first.
-// Throws YtdlpUpdateError, OperationCancelled (a stop request honoured before the install
-// begins, or a cancelled transfer), NetworkError, std::filesystem::filesystem_error.
-YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress, std::stop_token stopToken = {});
+// A stop request is honoured while waiting and up to the moment the install is decided
+// (including during the check of the staged file). A stop during the check of the installed
+// file ends that check; the install is then reverted before OperationCancelled is thrown.
+// Throws YtdlpUpdateError, OperationCancelled (a stop request honoured as above, or a
+// cancelled transfer), NetworkError, std::filesystem::filesystem_error.
+YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
+                          std::stop_token stopToken = {},
+                          std::chrono::milliseconds versionSilenceLimit = BundledTools::versionSilenceLimit);
 
 // The channel to download from: nightly when its latest tag is strictly newer than stable's,
 // stable otherwise (also when neither answers). Queries both at once; blocks for at most the
@@ -37,9 +50,13 @@ Channel newestChannel(std::stop_token stopToken = {});
 // not 200, or "tag_name" is missing, not a string or not shaped like a version. Never throws.
 std::optional<std::string> latestTag(const Channel& channel, std::stop_token stopToken = {});
 
-// Runs the file with "--version" and returns the version it printed. Blocks while it runs.
-// Throws YtdlpUpdateError::wontRun (cannot start, or a non-zero status) or
-// YtdlpUpdateError::unexpectedOutput (the output is not a version).
-std::string verifiedVersion(const std::filesystem::path& executable);
+// Runs the file with "--version" and returns the version it printed. Blocks while it runs, at
+// most until it has printed nothing for silenceLimit or a stop is requested (the file is then
+// stopped). Throws YtdlpUpdateError::wontRun (cannot start, a non-zero status, or silent for
+// silenceLimit: "it printed nothing for 30 seconds"), YtdlpUpdateError::unexpectedOutput (the
+// output is not a version), OperationCancelled (a stop request that cut the run short).
+std::string verifiedVersion(const std::filesystem::path& executable,
+                            std::stop_token stopToken = {},
+                            std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit);
 
 } // namespace YtdlpUpdateEngine

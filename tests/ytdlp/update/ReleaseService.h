@@ -49,8 +49,7 @@ public:
         route.body = bytes;
         publishAssetRoute(channel, route, Sha256::ofText(bytes));
     }
-    void publishAssetFile(const YtdlpChannel& channel, const std::filesystem::path& file) {
-        HttpRoute route;
+    void publishAssetFile(const YtdlpChannel& channel, const std::filesystem::path& file, HttpRoute route = {}) {
         route.bodyFile = file;
         publishAssetRoute(channel, route, Sha256::ofFile(file));
     }

@@ -6,14 +6,20 @@
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
 #include "tools/OperationCancelled.h"
+#include "tools/Text.h"
+#include "tools/ToolProcess.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 #include "ytdlp/YtdlpUpdateError.h"
+#include "ytdlp/YtdlpUpdateLock.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -61,15 +67,19 @@ protected:
     }
 
     YtdlpUpdateOutcome runUpdate(std::stop_token stopToken = {},
-                                 const std::function<void(const YtdlpUpdatePhase&)>& also = {}) {
+                                 const std::function<void(const YtdlpUpdatePhase&)>& also = {},
+                                 std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit) {
         return YtdlpUpdateEngine::update(
             [&](YtdlpUpdatePhase phase) {
-                std::lock_guard lock(m_phasesMutex);
-                m_phases.push_back(phase);
+                {
+                    std::lock_guard lock(m_phasesMutex);
+                    m_phases.push_back(phase);
+                }
                 if (also)
                     also(phase);
             },
-            stopToken);
+            stopToken,
+            silenceLimit);
     }
 
     YtdlpUpdateError expectUpdateError() {
@@ -560,6 +570,209 @@ TEST_F(UpdateEngineTest, StopBeforeTheDownloadNeverFetchesTheAsset) {
     EXPECT_THROW(runUpdate(stop.get_token()), OperationCancelled);
 
     EXPECT_FALSE(m_service.wasRequested(ReleaseService::assetPath(YtdlpChannel::stable())));
+    EXPECT_TRUE(stagingFolders().empty());
+}
+
+// --- Checks that do not end -------------------------------------------------------------------
+
+// An asset that answers --version one way from its staging folder and another once installed.
+std::string stagedAndInstalled(const std::string& staged, const std::string& installed) {
+    return "#!/bin/sh\ncase \"$0\" in */staging-*) " + staged + " ;; *) " + installed + " ;; esac\n";
+}
+
+// Polls (at most `limit`) until the condition holds.
+bool waitUntil(const std::function<bool()>& condition, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+struct SilentCase {
+    const char* name;
+    std::string asset;
+    std::chrono::milliseconds limit;
+    const char* payload;
+    bool installingReported;
+};
+
+void PrintTo(const SilentCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SilentCheckTest : public UpdateEngineTest, public ::testing::WithParamInterface<SilentCase> {};
+
+// "sleep" ends on the runner's SIGTERM, so these runs end once the limit has passed.
+TEST_P(SilentCheckTest, FileThatPrintsNothingWontRunAndLeavesTheInstalledCopy) {
+    const SilentCase& c = GetParam();
+    m_service.publishAsset(YtdlpChannel::stable(), c.asset);
+    placeCopy(target(), "2025.01.20", "installed-before");
+
+    try {
+        runUpdate({}, {}, c.limit);
+        FAIL() << "the update succeeded";
+    } catch (const YtdlpUpdateError& error) {
+        EXPECT_EQ(error.kind(), Kind::wontRun);
+        EXPECT_EQ(error.payload(), c.payload);
+        EXPECT_EQ(std::string(error.what()), std::string("The downloaded yt-dlp would not run: ") + c.payload);
+    }
+
+    EXPECT_EQ(markOf(target()), "installed-before");
+    EXPECT_EQ(reported(YtdlpUpdatePhase::Kind::installing), c.installingReported);
+    EXPECT_TRUE(stagingFolders().empty());
+    EXPECT_EQ(YtdlpResolver::shared().status().updatedVersion, "2025.01.20");
+}
+
+INSTANTIATE_TEST_SUITE_P(Checks,
+                         SilentCheckTest,
+                         ::testing::Values(SilentCase{"stagedFile",
+                                                      "#!/bin/sh\nexec sleep 60\n",
+                                                      std::chrono::milliseconds(1500),
+                                                      "it printed nothing for 1.5 seconds",
+                                                      false},
+                                           SilentCase{"installedFile",
+                                                      stagedAndInstalled("echo 2025.03.01", "exec sleep 60"),
+                                                      std::chrono::milliseconds(3000),
+                                                      "it printed nothing for 3 seconds",
+                                                      true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A stop is honoured up to the staged file's check; the check of the installed copy comes after
+// the last cancellation point, so the install it proves is finished, not abandoned.
+TEST_F(UpdateEngineTest, AStopDuringTheStagedCheckCancelsAndOneDuringTheInstalledCheckDoesNot) {
+    for (const bool duringStagedCheck : {true, false}) {
+        const fs::path started = Sandbox::makeTempFolder("check") / "started";
+        const std::string slow = "touch '" + started.string() + "'; sleep 1; echo 2025.03.01";
+        m_service.publishAsset(YtdlpChannel::stable(),
+                               duringStagedCheck ? stagedAndInstalled(slow, "echo 2025.03.01")
+                                                 : stagedAndInstalled("echo 2025.03.01", slow));
+        placeCopy(target(), "2025.01.20", "installed-before");
+        std::stop_source stop;
+        std::jthread stopper([&](std::stop_token quit) {
+            if (waitUntil([&] { return quit.stop_requested() || fs::exists(started); }))
+                stop.request_stop();
+        });
+
+        if (duringStagedCheck) {
+            EXPECT_THROW(runUpdate(stop.get_token()), OperationCancelled);
+            EXPECT_EQ(markOf(target()), "installed-before");
+            EXPECT_FALSE(reported(YtdlpUpdatePhase::Kind::installing));
+        } else {
+            EXPECT_EQ(runUpdate(stop.get_token()), YtdlpUpdateOutcome::updated("2025.03.01"));
+            EXPECT_EQ(YtdlpResolver::shared().status().updatedVersion, "2025.03.01");
+        }
+        EXPECT_TRUE(fs::exists(started)) << "the check never ran";
+        EXPECT_TRUE(stagingFolders().empty());
+    }
+}
+
+// --- Runs that overlap ---------------------------------------------------------------------------
+
+TEST_F(UpdateEngineTest, FoldersOfDeadRunsAreSweptButNotTheRunsOwn) {
+    for (const char* name : {"staging-11111111-2222-3333-4444-555555555555", "staging-"}) {
+        fs::create_directories(support() / name / "inner");
+        writeFile(support() / name / "yt-dlp", "partial");
+    }
+    writeFile(support() / "notes-staging-kept", "not ours to remove");
+    m_service.publishAsset(YtdlpChannel::stable(), fakeYtdlp("2025.02.01"));
+    std::vector<fs::path> duringVerifying;
+
+    EXPECT_EQ(runUpdate({},
+                        [&](const YtdlpUpdatePhase& phase) {
+                            if (phase.kind == YtdlpUpdatePhase::Kind::verifying)
+                                duringVerifying = stagingFolders();
+                        }),
+              YtdlpUpdateOutcome::updated("2025.02.01"));
+
+    ASSERT_EQ(duringVerifying.size(), 1u);
+    EXPECT_EQ(duringVerifying[0].filename().string().size(), std::string("staging-").size() + 36);
+    EXPECT_TRUE(stagingFolders().empty());
+    EXPECT_EQ(readFile(support() / "notes-staging-kept"), "not ours to remove");
+    EXPECT_EQ(markOf(target()), "downloaded");
+}
+
+TEST_F(UpdateEngineTest, RunWaitsForTheLockCancellablyAndTouchesNothingMeanwhile) {
+    fs::create_directories(support());
+    m_service.publishAsset(YtdlpChannel::stable(), fakeYtdlp("2025.02.01"));
+    const fs::path leftover = support() / "staging-held-by-the-lock-holder";
+    fs::create_directories(leftover);
+    std::optional<YtdlpUpdateLock> held;
+    held.emplace(support() / YtdlpUpdateEngine::lockFileName, nullptr, std::stop_token{});
+    std::stop_source stop;
+
+    std::jthread waiter([&] { EXPECT_THROW(runUpdate(stop.get_token()), OperationCancelled); });
+    ASSERT_TRUE(waitUntil([&] {
+        std::lock_guard lock(m_phasesMutex);
+        return !m_phases.empty();
+    }));
+    stop.request_stop();
+    waiter.join();
+
+    EXPECT_EQ(m_phases, std::vector{YtdlpUpdatePhase::waiting()});
+    EXPECT_TRUE(fs::exists(leftover)) << "swept while another run held the lock";
+    EXPECT_FALSE(m_service.wasRequested(ReleaseService::apiPath(YtdlpChannel::stable())));
+
+    // Once the holder lets go, a run goes ahead at once, and sweeps.
+    held.reset();
+    m_phases.clear();
+    EXPECT_EQ(runUpdate(), YtdlpUpdateOutcome::updated("2025.02.01"));
+    EXPECT_EQ(m_phases.front(), YtdlpUpdatePhase::downloading(0));
+    EXPECT_FALSE(fs::exists(leftover));
+}
+
+// Two runs on two threads, the second started while the first holds the lock, and a newer
+// release published on the other channel while the second waits.
+TEST_F(UpdateEngineTest, OverlappingRunsTakeTurnsAndTheLaterOneWins) {
+    placeCopy(target(), "2025.01.20", "installed-before");
+    HttpRoute failing;
+    failing.status = 500;
+    m_service.answerRelease(YtdlpChannel::nightly(), failing);
+    m_service.publishAsset(YtdlpChannel::stable(), fakeYtdlp("2025.02.01", "first"));
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<YtdlpUpdatePhase> secondPhases;
+    std::optional<YtdlpUpdateOutcome> secondOutcome;
+    std::vector<fs::path> firstStagingWhileSecondWaits;
+    std::jthread second;
+    const auto firstOutcome = runUpdate({}, [&](const YtdlpUpdatePhase& phase) {
+        if (phase.kind != YtdlpUpdatePhase::Kind::installing)
+            return;
+        second = std::jthread([&] {
+            const YtdlpUpdateOutcome outcome = YtdlpUpdateEngine::update([&](YtdlpUpdatePhase reported) {
+                std::lock_guard lock(mutex);
+                secondPhases.push_back(reported);
+                changed.notify_all();
+            });
+            std::lock_guard lock(mutex);
+            secondOutcome = outcome;
+        });
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(60), [&] { return !secondPhases.empty(); }));
+        firstStagingWhileSecondWaits = stagingFolders();
+        m_service.answerTag(YtdlpChannel::nightly(), "2025.03.01.120000");
+        m_service.publishAsset(YtdlpChannel::nightly(), fakeYtdlp("2025.03.01.120000", "second"));
+    });
+    second.join();
+
+    EXPECT_EQ(firstOutcome, YtdlpUpdateOutcome::updated("2025.02.01"));
+    EXPECT_FALSE(reported(YtdlpUpdatePhase::Kind::waiting));
+    EXPECT_EQ(firstStagingWhileSecondWaits.size(), 1u) << "the waiting run swept the live run's folder";
+    EXPECT_EQ(secondOutcome, YtdlpUpdateOutcome::updated("2025.03.01.120000"));
+    ASSERT_GE(secondPhases.size(), 2u);
+    EXPECT_EQ(secondPhases[0], YtdlpUpdatePhase::waiting());
+    EXPECT_EQ(secondPhases[1], YtdlpUpdatePhase::downloading(0));
+
+    EXPECT_EQ(markOf(target()), "second");
+    EXPECT_EQ(markOf(backup()), "first");
+    EXPECT_EQ(Text::trim(ToolProcess::run(target(), {"--version"}).standardOutput), "2025.03.01.120000");
+    EXPECT_EQ(Text::trim(ToolProcess::run(backup(), {"--version"}).standardOutput), "2025.02.01");
+    const YtdlpStatus status = YtdlpResolver::shared().status();
+    EXPECT_EQ(status.active.source, YtdlpInstallation::Source::updated);
+    EXPECT_EQ(status.active.version, "2025.03.01.120000");
     EXPECT_TRUE(stagingFolders().empty());
 }
 
