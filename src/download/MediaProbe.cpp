@@ -19,6 +19,10 @@ std::optional<std::string> firstCodec(const nlohmann::json& streams, std::string
             continue;
         if (type->get<std::string>() != kind)
             continue;
+        // An audio file's cover picture is a video stream to ffprobe, but no video.
+        const auto disposition = stream.find("disposition");
+        if (disposition != stream.end() && disposition->is_object() && disposition->value("attached_pic", 0) == 1)
+            continue;
         const auto name = stream.find("codec_name");
         if (name == stream.end() || name->is_null())
             return std::nullopt;

@@ -4,7 +4,10 @@
 #include "download/YtdlpInvocation.h"
 #include "platform/HardwareVideo.h"
 #include "tools/BundledTools.h"
+#include "tools/Text.h"
 #include "tools/ToolProcess.h"
+
+#include <cstring>
 
 namespace fs = std::filesystem;
 
@@ -12,21 +15,32 @@ Mp4Conversion::Plan Mp4Conversion::plan(const MediaProbe& probe, const std::set<
     Plan plan;
     plan.copyVideo = probe.videoCodec && allowedVideo.count(*probe.videoCodec) > 0;
     plan.copyAudio = !probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0;
-    plan.hardwareDecode = !plan.copyVideo && probe.videoCodec && MediaProbe::hardwareDecodes(*probe.videoCodec);
+    plan.audioOnly = !probe.videoCodec && probe.audioCodec;
+    plan.hardwareDecode = !plan.copyVideo && !plan.audioOnly && probe.videoCodec &&
+                          MediaProbe::hardwareDecodes(*probe.videoCodec);
     return plan;
 }
 
-fs::path Mp4Conversion::outputPath(const fs::path& source) {
+fs::path Mp4Conversion::outputPath(const fs::path& source, bool audioOnly) {
     fs::path output = source;
-    output.replace_extension(".mp4");
+    output.replace_extension(audioOnly ? ".m4a" : ".mp4");
     if (output == source)
-        output.replace_extension(".h264.mp4");
+        output.replace_extension(audioOnly ? ".audio.m4a" : ".h264.mp4");
     return output;
 }
 
 std::vector<std::string>
 Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const Plan& plan, VideoEncoder encoder) {
     std::vector<std::string> arguments{"-hide_banner", "-nostdin", "-y"};
+    if (plan.audioOnly) {
+        arguments.insert(arguments.end(), {"-i", source.string(), "-map", "0:a:0"});
+        if (plan.copyAudio)
+            arguments.insert(arguments.end(), {"-c:a", "copy"});
+        else
+            arguments.insert(arguments.end(), {"-c:a", "aac", "-b:a", "192k"});
+        arguments.insert(arguments.end(), {"-movflags", "+faststart", "-f", "mp4", output.string()});
+        return arguments;
+    }
     if (plan.hardwareDecode)
         arguments.insert(arguments.end(), {"-hwaccel", "vaapi"});
     arguments.insert(arguments.end(), {"-i", source.string(), "-map", "0:v:0", "-map", "0:a:0?"});
@@ -58,37 +72,75 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
     return arguments;
 }
 
+std::string Mp4Conversion::failureSummary(std::string_view standardError) {
+    const std::vector<std::string> lines = YtdlpInvocation::visibleLines(standardError);
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        const std::string text = Text::afterLastCarriageReturn(*line);
+        // ffmpeg prints a system error as "<what>: <strerror>", in English whatever the locale.
+        for (int number = 1; number < 256; ++number) {
+            const char* description = strerrordesc_np(number);
+            if (description && text.ends_with(": " + std::string(description)))
+                return text;
+        }
+    }
+    std::string rest;
+    for (const std::string& line : lines) {
+        if (Text::afterLastCarriageReturn(line) != "Conversion failed!")
+            rest += line + "\n";
+    }
+    // Only the closing line: better that than "unknown error".
+    return rest.empty() && !lines.empty() ? YtdlpInvocation::summarize(standardError)
+                                          : YtdlpInvocation::summarize(rest);
+}
+
+bool Mp4Conversion::outputUnfinished(std::string_view standardError) {
+    for (const std::string& line : YtdlpInvocation::visibleLines(standardError)) {
+        const std::string text = Text::afterLastCarriageReturn(line);
+        if (text.starts_with("Error writing trailer of ") || text.starts_with("Error closing file "))
+            return true;
+    }
+    return false;
+}
+
 Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                                              const MediaProbe& probe,
                                              const std::set<std::string>& allowedVideo,
                                              std::stop_token stopToken) {
     const Plan decided = plan(probe, allowedVideo);
-    const fs::path output = outputPath(source);
+    const fs::path output = outputPath(source, decided.audioOnly);
     auto outputExists = [&output] {
         std::error_code error;
         return fs::exists(output, error);
     };
+    auto succeeded = [&](const ToolProcessResult& result) {
+        return result.status == 0 && !outputUnfinished(result.standardError) && outputExists();
+    };
+    // A failed attempt's file is never left beside the source.
+    auto fail = [&output](const ToolProcessResult& result) {
+        std::error_code removeError;
+        fs::remove(output, removeError);
+        return DownloadError::conversionFailed(failureSummary(result.standardError));
+    };
 
-    const VideoEncoder firstEncoder = decided.copyVideo ? VideoEncoder::copy : VideoEncoder::hardware;
+    const bool singleAttempt = decided.copyVideo || decided.audioOnly;
+    const VideoEncoder firstEncoder = singleAttempt ? VideoEncoder::copy : VideoEncoder::hardware;
     const ToolProcessResult first = ToolProcess::run(
         BundledTools::ffmpeg(), arguments(source, output, decided, firstEncoder), std::nullopt, stopToken);
-    if (first.status == 0) {
-        if (!outputExists())
-            throw DownloadError::conversionFailed(YtdlpInvocation::summarize(first.standardError));
-        return {output, !decided.copyVideo};
-    }
-    if (decided.copyVideo)
-        throw DownloadError::conversionFailed(YtdlpInvocation::summarize(first.standardError));
+    if (succeeded(first))
+        return {output, decided.audioOnly ? !decided.copyAudio : !decided.copyVideo};
+    // A run that says it succeeded, and the copy, get no second attempt.
+    if (first.status == 0 || singleAttempt)
+        throw fail(first);
 
     std::error_code removeError;
     fs::remove(output, removeError);
     // After a stop request the user wants the tool gone, not a full software encode.
     if (stopToken.stop_requested())
-        throw DownloadError::conversionFailed(YtdlpInvocation::summarize(first.standardError));
+        throw fail(first);
 
     const ToolProcessResult second = ToolProcess::run(
         BundledTools::ffmpeg(), arguments(source, output, decided, VideoEncoder::software), std::nullopt, stopToken);
-    if (second.status == 0 && outputExists())
+    if (succeeded(second))
         return {output, true};
-    throw DownloadError::conversionFailed(YtdlpInvocation::summarize(second.standardError));
+    throw fail(second);
 }

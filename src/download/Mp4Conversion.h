@@ -6,11 +6,13 @@
 #include <set>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Turns a downloaded file into an MP4 next to it with the shipped ffmpeg: what may stay is
 // copied, video that may not is re-encoded to H.264 (hardware encoder first, libx264 second),
-// audio that may not is re-encoded to AAC.
+// audio that may not is re-encoded to AAC. A file without a video stream becomes an M4A of its
+// first audio stream.
 namespace Mp4Conversion {
 
 // What is decided once, before the first ffmpeg run, and kept for both attempts.
@@ -18,6 +20,7 @@ struct Plan {
     bool copyVideo = false;      // the probe's video codec is in the allowed set
     bool copyAudio = false;      // no audio, or an audio codec an MP4 takes as it is
     bool hardwareDecode = false; // re-encoding, and the hardware decodes the source's codec
+    bool audioOnly = false;      // no video stream but an audio stream: the result is an M4A
 
     bool operator==(const Plan&) const = default;
 };
@@ -26,24 +29,37 @@ enum class VideoEncoder { copy, hardware, software };
 
 struct Result {
     std::filesystem::path file;
-    bool reencoded = false; // the video was re-encoded rather than copied
+    bool reencoded = false; // the video (of an M4A: the audio) was re-encoded rather than copied
 };
 
 Plan plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
 
 // "T.webm" gives "T.mp4"; "T.mp4" gives "T.h264.mp4", so the source is never overwritten.
-std::filesystem::path outputPath(const std::filesystem::path& source);
+// With audioOnly: "T.opus" gives "T.m4a"; "T.m4a" gives "T.audio.m4a".
+std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);
 
-// One ffmpeg argument list. The video group follows the encoder; the rest follows the plan.
+// One ffmpeg argument list. The video group follows the encoder; the rest follows the plan. An
+// audio-only plan maps the first audio stream alone and writes it with the MP4 muxer (the M4A
+// one refuses MP3); the encoder is then ignored.
 std::vector<std::string> arguments(const std::filesystem::path& source,
                                    const std::filesystem::path& output,
                                    const Plan& plan,
                                    VideoEncoder encoder);
 
+// ffmpeg's standard error in one line, naming the cause: the last line that ends in a system
+// error's text (as in "...: No space left on device"), else the summary of the lines other than
+// ffmpeg's closing "Conversion failed!". Never empty. Pure.
+std::string failureSummary(std::string_view standardError);
+
+// Whether an ffmpeg run that exited 0 could still not finish its output (ffmpeg reports a failed
+// trailer write or close, as on a full disk, and exits 0 all the same). Pure.
+bool outputUnfinished(std::string_view standardError);
+
 // Runs ffmpeg (two attempts when the hardware encoder fails) and blocks until it ends. The
-// source is left in place. A stop request ends the running ffmpeg, and then no second attempt
-// starts. Throws DownloadError::conversionFailed with the summary of the failed attempt's
-// standard error, and std::system_error when ffmpeg cannot be launched.
+// source is left in place; whatever a failed attempt wrote at the output path is removed. A stop
+// request ends the running ffmpeg, and then no second attempt starts. Throws
+// DownloadError::conversionFailed with failureSummary of the failed attempt's standard error,
+// and std::system_error when ffmpeg cannot be launched.
 Result makeMP4(const std::filesystem::path& source,
                const MediaProbe& probe,
                const std::set<std::string>& allowedVideo,

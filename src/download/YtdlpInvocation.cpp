@@ -58,23 +58,44 @@ std::optional<fs::path> onlyVisibleEntry(const fs::path& workFolder) {
 
 } // namespace
 
+bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
+    // yt-dlp passes these paths through expanduser and expandvars: a leading "~" and any "$"
+    // (a "$NAME" or "${NAME}" of a set variable) would be rewritten.
+    const std::string text = path.string();
+    return text.starts_with('~') || text.find('$') != std::string::npos;
+}
+
 std::vector<std::string> YtdlpInvocation::arguments(
-    const std::string& url, const fs::path& workFolder, VideoQuality quality, bool preferMP4, bool compatible) {
+    const std::string& url, const fs::path& /*workFolder*/, VideoQuality quality, bool preferMP4, bool compatible) {
+    const fs::path& helpers = BundledTools::helpersDirectory();
     std::vector<std::string> arguments{
+        // The user's own configuration files and plugins are for their own runs, not ours.
+        "--ignore-config",
+        "--no-plugin-dirs",
         "--no-playlist",
+        // The generic extractor makes a playlist of a page with several videos even so.
+        "--playlist-items",
+        "1",
         "--no-progress",
         "--no-mtime",
+        // A stalled body fails in about a minute (4 tries of 15 s) instead of nearly four (11 of 20).
+        "--socket-timeout",
+        "15",
+        "--retries",
+        "3",
         "--no-simulate",
         "--ffmpeg-location",
-        BundledTools::helpersDirectory().string(),
+        expandedByYtdlp(helpers) ? std::string(helpersLinkName) : helpers.string(),
+        // Not expanded by yt-dlp: the path goes as it is.
         "--js-runtimes",
         "deno:" + BundledTools::deno().string(),
         "--output",
         "%(title).180B.%(ext)s",
+        // yt-dlp runs in the work folder; a relative path cannot be rewritten by its expansion.
         "--paths",
-        "home:" + workFolder.string(),
+        "home:.",
         "--paths",
-        "temp:" + workFolder.string(),
+        "temp:.",
         "--print",
         "after_move:filepath",
     };
@@ -92,9 +113,26 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool compatible,
                               std::stop_token stopToken) {
     const auto argumentList = arguments(url, workFolder, quality, preferMP4, compatible);
+    const fs::path& helpers = BundledTools::helpersDirectory();
+    const fs::path link = workFolder / helpersLinkName;
+    const bool linked = expandedByYtdlp(helpers);
+    if (linked)
+        fs::create_directory_symlink(fs::absolute(helpers), link);
     ytdlpLog()->info(
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
-    const ToolProcessResult result = ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken));
+    ToolProcessResult result;
+    try {
+        result = ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken));
+    } catch (...) {
+        std::error_code ignored;
+        if (linked)
+            fs::remove(link, ignored);
+        throw;
+    }
+    if (linked) {
+        std::error_code ignored;
+        fs::remove(link, ignored);
+    }
     if (result.status != 0)
         throw DownloadError::downloadFailed(summarize(result.standardError));
     return producedFile(result.standardOutput, workFolder);
@@ -119,20 +157,35 @@ fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs
     throw DownloadError::noOutputFile();
 }
 
-std::string YtdlpInvocation::summarize(std::string_view standardError) {
+std::vector<std::string> YtdlpInvocation::visibleLines(std::string_view standardError) {
     std::vector<std::string> lines;
-    for (const std::string& line : Text::splitLines(standardError)) {
+    for (const std::string& line : Text::splitLinesKeepingCarriageReturns(standardError)) {
         std::string trimmed = Text::trimSpaces(line);
         if (!trimmed.empty())
             lines.push_back(std::move(trimmed));
     }
-    if (lines.empty())
-        return "unknown error";
+    return lines;
+}
+
+std::string YtdlpInvocation::summarize(std::string_view standardError) {
+    const std::vector<std::string> lines = visibleLines(standardError);
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        if (!line->starts_with("ERROR:"))
+            continue;
+        // yt-dlp may end the prefix with a carriage return and put the text after it.
+        std::string text = Text::afterLastCarriageReturn(std::string_view(*line).substr(6));
+        if (!text.empty())
+            return text;
+    }
+    // No "ERROR:" line with a text: the last line that says something.
     for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
         if (line->starts_with("ERROR:"))
-            return Text::trimSpaces(std::string_view(*line).substr(6));
+            continue;
+        std::string text = Text::afterLastCarriageReturn(*line);
+        if (!text.empty())
+            return text;
     }
-    return lines.back();
+    return "unknown error";
 }
 
 void YtdlpInvocation::sweepOldDownloads(const fs::path& directory, fs::file_time_type now) {

@@ -14,7 +14,17 @@
 // and the sweep of day-old work folders.
 namespace YtdlpInvocation {
 
-// The sixteen fixed arguments, the format block and the page address last.
+// The hidden link in the work folder through which yt-dlp finds ffmpeg when the helpers' path
+// would be rewritten by its expansion; it exists only while yt-dlp runs.
+inline constexpr std::string_view helpersLinkName = ".tallowin-helpers";
+
+// Whether yt-dlp would rewrite this path given to --ffmpeg-location or --paths: a leading "~"
+// or any "$". Pure.
+bool expandedByYtdlp(const std::filesystem::path& path);
+
+// The fixed arguments, the format block and the page address last. The work folder is not named:
+// yt-dlp runs in it and is given "." (any path yt-dlp would rewrite would send the file
+// elsewhere). The helpers' path is given as is, or as helpersLinkName when yt-dlp would rewrite it.
 std::vector<std::string> arguments(const std::string& url,
                                    const std::filesystem::path& workFolder,
                                    VideoQuality quality,
@@ -22,7 +32,9 @@ std::vector<std::string> arguments(const std::string& url,
                                    bool compatible);
 
 // Logs which copy runs, runs it in the work folder and blocks until it ends; a stop request
-// terminates it (and the run then fails like any other). Returns the produced file.
+// terminates it (and the run then fails like any other). Returns the produced file. Makes and
+// removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
+// it cannot be made).
 // Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error),
 // DownloadError::noOutputFile, and std::system_error when yt-dlp cannot be launched.
 std::filesystem::path run(const YtdlpInstallation& installation,
@@ -39,8 +51,14 @@ std::filesystem::path run(const YtdlpInstallation& installation,
 // deletes its source afterwards. Throws DownloadError::noOutputFile.
 std::filesystem::path producedFile(std::string_view standardOutput, const std::filesystem::path& workFolder);
 
-// A tool's standard error in one line: the last "ERROR:" line without its prefix, else the last
-// line, else "unknown error". Pure.
+// A tool's standard error split into lines, each trimmed of spaces, blank ones dropped. A lone
+// carriage return does not end a line (it stays inside it). Pure.
+std::vector<std::string> visibleLines(std::string_view standardError);
+
+// A tool's standard error in one line, never empty: the text of the last "ERROR:" line that has
+// one after its prefix, else the last other line, else "unknown error". Of a line holding carriage
+// returns, the text after the last one that is followed by any counts (what a terminal shows).
+// Pure.
 std::string summarize(std::string_view standardError);
 
 // Removes every entry of the folder last changed more than 24 hours before now, with what is

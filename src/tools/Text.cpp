@@ -87,13 +87,16 @@ std::string trimWith(std::string_view text, Predicate drop) {
 
 namespace Text {
 
-std::vector<std::string> splitLines(std::string_view text) {
+namespace {
+
+std::vector<std::string> splitLinesWith(std::string_view text, bool loneCarriageReturnEndsLine) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size();) {
         size_t length;
         char32_t c = decode(text, i, length);
-        if (c != invalid && isNewline(c)) {
+        const bool loneCarriageReturn = c == 0x0D && (i + 1 >= text.size() || text[i + 1] != '\n');
+        if (c != invalid && isNewline(c) && (loneCarriageReturnEndsLine || !loneCarriageReturn)) {
             if (i > start)
                 lines.emplace_back(text.substr(start, i - start));
             if (c == 0x0D && i + 1 < text.size() && text[i + 1] == '\n')
@@ -105,6 +108,26 @@ std::vector<std::string> splitLines(std::string_view text) {
     if (start < text.size())
         lines.emplace_back(text.substr(start));
     return lines;
+}
+
+} // namespace
+
+std::vector<std::string> splitLines(std::string_view text) { return splitLinesWith(text, true); }
+
+std::vector<std::string> splitLinesKeepingCarriageReturns(std::string_view text) {
+    return splitLinesWith(text, false);
+}
+
+std::string afterLastCarriageReturn(std::string_view line) {
+    size_t end = line.size();
+    while (true) {
+        const size_t cr = end == 0 ? std::string_view::npos : line.rfind('\r', end - 1);
+        const size_t start = cr == std::string_view::npos ? 0 : cr + 1;
+        std::string part = trimSpaces(line.substr(start, end - start));
+        if (!part.empty() || cr == std::string_view::npos)
+            return part;
+        end = cr;
+    }
 }
 
 std::string trim(std::string_view text) { return trimWith(text, isWhitespaceOrNewline); }

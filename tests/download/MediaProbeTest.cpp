@@ -59,6 +59,12 @@ INSTANTIATE_TEST_SUITE_P(
                   "/w/a.m4a",
                   R"({"streams":[{"codec_type":"data"},{"codec_type":"audio","codec_name":"aac","extra":[1,2]}]})",
                   {"m4a", std::nullopt, "aac"}},
+        ReportRow{"coverPictureIsNoVideo",
+                  "/w/a.mp3",
+                  R"({"streams":[{"codec_type":"audio","codec_name":"mp3"},{"codec_type":"video",)"
+                  R"("codec_name":"mjpeg","disposition":{"default":0,"attached_pic":1}},)"
+                  R"({"codec_type":"video","codec_name":"h264","disposition":{"attached_pic":0}}]})",
+                  {"mp3", "h264", "mp3"}},
         ReportRow{"otherKeysIgnored",
                   "/w/a.mp4",
                   R"({"format":{},"streams":[{"codec_type":"Video","codec_name":"h264"}]})",

@@ -72,10 +72,15 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"copyReencodeAudio", {"webm", "hevc", "opus"}, compatibleSet, true, {true, false, false}},
         PlanRow{"reencodeCopyAudio", {"mkv", "vp9", "mp3"}, compatibleSet, true, {false, true, true}},
         PlanRow{"reencodeBothNoHardware", {"webm", "vp9", "opus"}, compatibleSet, false, {false, false, false}},
-        PlanRow{"noVideoCodecNoHwaccel", {"mkv", std::nullopt, "alac"}, compatibleSet, true, {false, true, false}},
+        PlanRow{"noVideoCodecNoHwaccel", {"mkv", std::nullopt, "alac"}, compatibleSet, true, {false, true, false, true}},
         PlanRow{
             "av1CopiedWhenAllowed", {"mp4", "av1", std::nullopt}, {"h264", "hevc", "av1"}, true, {true, true, false}},
-        PlanRow{"av1ReencodedOtherwise", {"mp4", "av1", "aac"}, compatibleSet, true, {false, true, true}}),
+        PlanRow{"av1ReencodedOtherwise", {"mp4", "av1", "aac"}, compatibleSet, true, {false, true, true}},
+        // No video stream: an M4A of the audio, no hardware question.
+        PlanRow{"audioOnlyAacCopied", {"m4a", std::nullopt, "aac"}, compatibleSet, true, {false, true, false, true}},
+        PlanRow{"audioOnlyMp3Copied", {"mp3", std::nullopt, "mp3"}, compatibleSet, true, {false, true, false, true}},
+        PlanRow{"audioOnlyOpusReencoded", {"opus", std::nullopt, "opus"}, compatibleSet, true, {false, false, false, true}},
+        PlanRow{"nothingAtAllIsNoAudioOnly", {"bin", std::nullopt, std::nullopt}, compatibleSet, true, {false, true, false, false}}),
     [](const testing::TestParamInfo<PlanRow>& info) { return std::string(info.param.name); });
 
 TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
@@ -83,7 +88,172 @@ TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.mp4"), fs::path("/w/Title.h264.mp4"));
     EXPECT_EQ(Mp4Conversion::outputPath("/w/a.b.mkv"), fs::path("/w/a.b.mp4"));
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title"), fs::path("/w/Title.mp4"));
+    EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.opus", true), fs::path("/w/Title.m4a"));
+    EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.m4a", true), fs::path("/w/Title.audio.m4a"));
 }
+
+TEST(Mp4Conversion, AudioOnlyMapsTheFirstAudioStreamIntoTheMp4Muxer) {
+    const Plan copy{false, true, false, true};
+    const Plan reencode{false, false, false, true};
+    const std::vector<std::string> head{"-hide_banner", "-nostdin", "-y", "-i", "/w/a.mp3", "-map", "0:a:0"};
+    const std::vector<std::string> tail{"-movflags", "+faststart", "-f", "mp4", "/w/a.m4a"};
+    EXPECT_EQ(Mp4Conversion::arguments("/w/a.mp3", "/w/a.m4a", copy, Mp4Conversion::VideoEncoder::hardware),
+              join({head, {"-c:a", "copy"}, tail}));
+    EXPECT_EQ(Mp4Conversion::arguments("/w/a.mp3", "/w/a.m4a", reencode, Mp4Conversion::VideoEncoder::software),
+              join({head, {"-c:a", "aac", "-b:a", "192k"}, tail}));
+}
+
+TEST(Mp4Conversion, AudioOnlyRunsOnceAndReportsAReencodeOfTheAudio) {
+    HardwareForTest hardware(true);
+    DownloadFakes::clearRecords();
+    DownloadFakes::installFfmpeg();
+    const fs::path source = Sandbox::makeTempFolder("conv") / "T.opus";
+    writeFile(source, "opus");
+    const auto result = Mp4Conversion::makeMP4(source, {"opus", std::nullopt, "opus"}, compatibleSet);
+    EXPECT_EQ(result.file, source.parent_path() / "T.m4a");
+    EXPECT_TRUE(result.reencoded);
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffmpeg.2")));
+    EXPECT_EQ(g_asked, 0) << "no hardware question for audio";
+}
+
+// ffmpeg 5.1's standard error on a full disk and other failures, captured from real runs (the
+// file's metadata lines shortened).
+const std::string remuxOntoAFullDisk =
+    "Input #0, matroska,webm, from 'src.mkv':\n  Metadata:\n    ENCODER         : Lavf59.27.100\n"
+    "Output #0, mp4, to 'tiny/src.mp4':\nStream mapping:\n  Stream #0:0 -> #0:0 (copy)\n"
+    "  Stream #0:1 -> #0:1 (copy)\n"
+    "frame=    0 fps=0.0 q=-1.0 size=       0kB time=00:00:00.02 bitrate=  16.5kbits/s speed=2.32e+04x    "
+    "\rav_interleaved_write_frame(): No space left on device\n"
+    "[mp4 @ 0x55982aef5740] Starting second pass: moving the moov atom to the beginning of the file\n"
+    "Error writing trailer of tiny/src.mp4: No space left on device\n"
+    "frame=  438 fps=0.0 q=-1.0 Lsize=     256kB time=00:00:17.50 bitrate= 119.8kbits/s speed= 545x    \n"
+    "video:365kB audio:148kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: unknown\n"
+    "Error closing file tiny/src.mp4: No space left on device\nConversion failed!\n";
+const std::string headerOntoDevFull =
+    "Input #0, matroska,webm, from 'src.mkv':\n"
+    "Could not write header for output file #0 (incorrect codec parameters ?): No space left on device\n"
+    "Error initializing output stream 0:1 -- \nStream mapping:\n  Stream #0:0 -> #0:0 (copy)\n"
+    "  Stream #0:1 -> #0:1 (copy)\n    Last message repeated 1 times\n";
+const std::string reencodeOntoAFullDiskWithXerror =
+    "Output #0, mp4, to 'tiny/src.mp4':\n"
+    "frame=  440 fps=144 q=25.0 size=     256kB time=00:00:17.60 bitrate= 119.2kbits/s dup=1 drop=0 speed=5.75x    "
+    "\r[mp4 @ 0x56202ef7bc40] Starting second pass: moving the moov atom to the beginning of the file\n"
+    "Error writing trailer of tiny/src.mp4: No space left on device\n"
+    "[aac @ 0x56202ef7f900] Qavg: 65147.570\nConversion failed!\n";
+// The same re-encode without -xerror: ffmpeg exits 0.
+const std::string reencodeOntoAFullDiskExitingZero =
+    "frame=  466 fps=129 q=25.0 size=     256kB time=00:00:18.62 bitrate= 112.6kbits/s dup=1 drop=0 speed=5.17x    "
+    "\rError writing trailer of tiny/src.mp4: No space left on device\n"
+    "frame=  501 fps=128 q=-1.0 Lsize=     256kB time=00:00:20.03 bitrate= 104.7kbits/s dup=1 drop=0 speed=5.14x    \n"
+    "Error closing file tiny/src.mp4: No space left on device\n[aac @ 0x5606a8aa2a00] Qavg: 65147.570\n";
+
+struct FfmpegSummaryRow {
+    const char* name;
+    std::string standardError;
+    std::string expected;
+};
+
+inline void PrintTo(const FfmpegSummaryRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FfmpegFailureSummary : public testing::TestWithParam<FfmpegSummaryRow> {};
+
+TEST_P(FfmpegFailureSummary, NamesTheCause) {
+    EXPECT_EQ(Mp4Conversion::failureSummary(GetParam().standardError), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CapturedRuns,
+    FfmpegFailureSummary,
+    testing::Values(
+        FfmpegSummaryRow{"remuxOntoAFullDisk", remuxOntoAFullDisk,
+                         "Error closing file tiny/src.mp4: No space left on device"},
+        FfmpegSummaryRow{"headerOntoDevFull", headerOntoDevFull,
+                         "Could not write header for output file #0 (incorrect codec parameters ?): No space left on device"},
+        FfmpegSummaryRow{"reencodeWithXerror", reencodeOntoAFullDiskWithXerror,
+                         "Error writing trailer of tiny/src.mp4: No space left on device"},
+        FfmpegSummaryRow{"progressOverwrittenByTheCause",
+                         "frame=    0 size=0kB    \rav_interleaved_write_frame(): Disk quota exceeded\nConversion failed!\n",
+                         "av_interleaved_write_frame(): Disk quota exceeded"},
+        FfmpegSummaryRow{"permissionDenied", "/w/T.mp4: Permission denied\n", "/w/T.mp4: Permission denied"},
+        FfmpegSummaryRow{"noSystemErrorSkipsTheClosingLine",
+                         "Stream map '0:v:0' matches no streams.\nTo ignore this, add a trailing '?' to the map.\n"
+                         "Conversion failed!\n",
+                         "To ignore this, add a trailing '?' to the map."},
+        FfmpegSummaryRow{"onlyTheClosingLine", "Conversion failed!\n", "Conversion failed!"},
+        FfmpegSummaryRow{"errorPrefixStillWins", "ERROR: muxer says no\nConversion failed!\n", "muxer says no"},
+        FfmpegSummaryRow{"nothing", "", "unknown error"}),
+    [](const testing::TestParamInfo<FfmpegSummaryRow>& info) { return std::string(info.param.name); });
+
+TEST(Mp4Conversion, AFailedTrailerOrCloseIsAnUnfinishedOutput) {
+    EXPECT_TRUE(Mp4Conversion::outputUnfinished(reencodeOntoAFullDiskExitingZero));
+    EXPECT_TRUE(Mp4Conversion::outputUnfinished(remuxOntoAFullDisk));
+    EXPECT_FALSE(Mp4Conversion::outputUnfinished(headerOntoDevFull));
+    EXPECT_FALSE(Mp4Conversion::outputUnfinished("frame=  501 fps=128\nvideo:173kB audio:217kB\n"));
+}
+
+struct LeftoverRow {
+    const char* name;
+    MediaProbe probe;
+    std::string ffmpegBody; // writes part of $out, then fails its way
+    std::string summary;
+    int runs;
+};
+
+inline void PrintTo(const LeftoverRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FailedAttemptLeavesNothing : public testing::TestWithParam<LeftoverRow> {};
+
+TEST_P(FailedAttemptLeavesNothing, RemovesTheOutputAndNamesTheCause) {
+    HardwareForTest hardware(false);
+    DownloadFakes::clearRecords();
+    DownloadFakes::installFfmpeg(GetParam().ffmpegBody);
+    const fs::path source = Sandbox::makeTempFolder("conv") / "T.mkv";
+    writeFile(source, "mkv");
+    try {
+        Mp4Conversion::makeMP4(source, GetParam().probe, compatibleSet);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::conversionFailed);
+        EXPECT_EQ(error.payload(), GetParam().summary);
+    }
+    std::vector<fs::path> left;
+    for (const auto& entry : fs::directory_iterator(source.parent_path()))
+        left.push_back(entry.path());
+    EXPECT_EQ(left, std::vector<fs::path>{source});
+    EXPECT_EQ(fs::exists(DownloadFakes::recordPath("ffmpeg.2")), GetParam().runs == 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Attempts,
+    FailedAttemptLeavesNothing,
+    testing::Values(
+        LeftoverRow{"remuxOntoAFullDisk",
+                    {"mkv", "h264", "aac"},
+                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) + " >&2; exit 1\n",
+                    "Error closing file tiny/src.mp4: No space left on device",
+                    1},
+        LeftoverRow{"softwareAttemptOntoAFullDisk",
+                    {"mkv", "vp9", "opus"},
+                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(reencodeOntoAFullDiskWithXerror) +
+                        " >&2; exit 1\n",
+                    "Error writing trailer of tiny/src.mp4: No space left on device",
+                    2},
+        LeftoverRow{"exitZeroWithAFailedTrailer",
+                    {"mkv", "h264", "aac"},
+                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(reencodeOntoAFullDiskExitingZero) +
+                        " >&2; exit 0\n",
+                    "Error closing file tiny/src.mp4: No space left on device",
+                    1},
+        LeftoverRow{"audioOnlyOntoAFullDisk",
+                    {"mkv", std::nullopt, "opus"},
+                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) + " >&2; exit 1\n",
+                    "Error closing file tiny/src.mp4: No space left on device",
+                    1}),
+    [](const testing::TestParamInfo<LeftoverRow>& info) { return std::string(info.param.name); });
 
 TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTheDecode) {
     HardwareForTest hardware(true);

@@ -205,3 +205,54 @@ TEST_F(VideoDownloaderTest, YtdlpPrintingNothingInAnEmptyFolderIsNoOutputFile) {
               DownloadError::Kind::noOutputFile);
     EXPECT_EQ(text, "yt-dlp finished but did not produce a file.");
 }
+
+struct AudioSourceRow {
+    const char* name;
+    std::string file;
+    std::string report;
+    std::string expected; // the returned file's name
+    bool converted;       // ffmpeg ran at all
+    bool wasConverted;
+};
+
+inline void PrintTo(const AudioSourceRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class AudioSources : public VideoDownloaderTest, public testing::WithParamInterface<AudioSourceRow> {};
+
+TEST_P(AudioSources, BecomeAnM4aWithForceMp4) {
+    const AudioSourceRow& row = GetParam();
+    DownloadFakes::installYtdlp(": > " + row.file + "; echo \"$PWD/" + row.file + "\"\n");
+    DownloadFakes::installFfprobe(row.report);
+    const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false);
+    EXPECT_EQ(video.fileURL.filename(), row.expected);
+    EXPECT_EQ(fs::exists(DownloadFakes::recordPath("ffmpeg.1")), row.converted);
+    EXPECT_EQ(video.wasConverted, row.wasConverted);
+    EXPECT_EQ(video.wasRemuxed, row.converted && !row.wasConverted);
+    if (row.converted) {
+        EXPECT_FALSE(fs::exists(video.fileURL.parent_path() / row.file)) << "the source goes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files,
+    AudioSources,
+    testing::Values(
+        AudioSourceRow{"m4aWithAacKept", "a.m4a", R"({"streams":[{"codec_type":"audio","codec_name":"aac"}]})",
+                       "a.m4a", false, false},
+        AudioSourceRow{"m4aWithAlacKept", "a.m4a", R"({"streams":[{"codec_type":"audio","codec_name":"alac"}]})",
+                       "a.m4a", false, false},
+        AudioSourceRow{"mp3Copied", "a.mp3", R"({"streams":[{"codec_type":"audio","codec_name":"mp3"}]})",
+                       "a.m4a", true, false},
+        AudioSourceRow{"mp3WithCoverPictureCopied", "a.mp3",
+                       R"({"streams":[{"codec_type":"audio","codec_name":"mp3"},)"
+                       R"({"codec_type":"video","codec_name":"mjpeg","disposition":{"attached_pic":1}}]})",
+                       "a.m4a", true, false},
+        AudioSourceRow{"opusReencoded", "a.opus", R"({"streams":[{"codec_type":"audio","codec_name":"opus"}]})",
+                       "a.m4a", true, true},
+        AudioSourceRow{"m4aWithOpusReencoded", "a.m4a", R"({"streams":[{"codec_type":"audio","codec_name":"opus"}]})",
+                       "a.audio.m4a", true, true},
+        AudioSourceRow{"mp4WithAacOnlyRemuxed", "a.mp4", R"({"streams":[{"codec_type":"audio","codec_name":"aac"}]})",
+                       "a.m4a", true, false}),
+    [](const testing::TestParamInfo<AudioSourceRow>& info) { return std::string(info.param.name); });

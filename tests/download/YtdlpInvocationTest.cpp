@@ -34,7 +34,7 @@ DownloadError::Kind kindOf(const std::function<void()>& action) {
 
 } // namespace
 
-TEST(YtdlpInvocation, PassesSixteenFixedArgumentsTheFormatBlockAndTheAddressLast) {
+TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
     HardwareVideo::setAnswerSource([](std::string_view) { return false; });
     DownloadFakes::clearRecords();
     const fs::path work = Sandbox::makeTempFolder("work");
@@ -44,9 +44,17 @@ TEST(YtdlpInvocation, PassesSixteenFixedArgumentsTheFormatBlockAndTheAddressLast
     const fs::path produced = YtdlpInvocation::run(bundled("2025.01.15"), url, work, VideoQuality::p720, true, false);
 
     const std::vector<std::string> expected{
+        "--ignore-config",
+        "--no-plugin-dirs",
         "--no-playlist",
+        "--playlist-items",
+        "1",
         "--no-progress",
         "--no-mtime",
+        "--socket-timeout",
+        "15",
+        "--retries",
+        "3",
         "--no-simulate",
         "--ffmpeg-location",
         BundledTools::helpersDirectory().string(),
@@ -55,9 +63,9 @@ TEST(YtdlpInvocation, PassesSixteenFixedArgumentsTheFormatBlockAndTheAddressLast
         "--output",
         "%(title).180B.%(ext)s",
         "--paths",
-        "home:" + work.string(),
+        "home:.",
         "--paths",
-        "temp:" + work.string(),
+        "temp:.",
         "--print",
         "after_move:filepath",
         "--format",
@@ -76,7 +84,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 17u);
+    ASSERT_EQ(arguments.size(), 25u);
     EXPECT_EQ(arguments.back(), "https://a.test/v");
 }
 
@@ -177,6 +185,26 @@ TEST(ProducedFile, OnlyARegularFileInsideTheWorkFolderCounts) {
     EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("", onlyFolder); }), DownloadError::Kind::noOutputFile);
 }
 
+struct ExpansionRow {
+    const char* path;
+    bool expanded;
+};
+
+class ExpandedByYtdlp : public testing::TestWithParam<ExpansionRow> {};
+
+TEST_P(ExpandedByYtdlp, IsALeadingTildeOrAnyDollar) {
+    EXPECT_EQ(YtdlpInvocation::expandedByYtdlp(GetParam().path), GetParam().expanded) << GetParam().path;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths,
+                         ExpandedByYtdlp,
+                         testing::Values(ExpansionRow{"/opt/Tallowin/Contents/Helpers", false},
+                                         ExpansionRow{"/home/a b/it's \"q\" 100% \u0412/x~y", false},
+                                         ExpansionRow{"~/Tallowin/Contents/Helpers", true},
+                                         ExpansionRow{"/home/$HOME/Helpers", true},
+                                         ExpansionRow{"/home/${PATH}/Helpers", true},
+                                         ExpansionRow{"/home/cost$/Helpers", true}));
+
 struct SummaryRow {
     const char* name;
     std::string standardError;
@@ -204,9 +232,23 @@ INSTANTIATE_TEST_SUITE_P(
         SummaryRow{"lowerCaseIsNoErrorLine", "error: one\nerror: two\n", "error: two"},
         SummaryRow{"emptyIsUnknown", "", "unknown error"},
         SummaryRow{"blankLinesAreUnknown", " \n\t\r\n\u2028 \n", "unknown error"},
-        SummaryRow{"prefixOnlyGivesEmpty", "ERROR:   \nWARNING: x\n", ""},
+        // Never an empty text: a bare prefix gives way to an earlier error, else to the last line.
+        SummaryRow{"prefixOnlyGivesWayToAnEarlierError", "ERROR: first\nERROR:   \n", "first"},
+        SummaryRow{"prefixOnlyGivesWayToTheLastLine", "ERROR:   \nWARNING: x\n", "WARNING: x"},
+        SummaryRow{"prefixAndCarriageReturnOnly", "ERROR: \r\n", "unknown error"},
+        // What yt-dlp 2026.11 prints when the server closes mid-file or stalls (captured bytes).
+        SummaryRow{"textAfterTheCarriageReturnOfAClosedTransfer",
+                   "ERROR: \r[download] Got error: Downloaded 100000 bytes, expected 3000000 bytes. "
+                   "Giving up after 10 retries\n",
+                   "[download] Got error: Downloaded 100000 bytes, expected 3000000 bytes. Giving up after 10 retries"},
+        SummaryRow{"textAfterTheCarriageReturnOfAStall",
+                   "WARNING: x\nERROR: \r[download] Got error: timed out. Giving up after 3 retries\n",
+                   "[download] Got error: timed out. Giving up after 3 retries"},
+        SummaryRow{"lastNonBlankOverwriteCounts", "ERROR: a\rb \r  \r\n", "b"},
+        SummaryRow{"progressOverwritesInTheLastLine", "[download]  10%\r[download]  20%\r[download] 30%", "[download] 30%"},
         SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
-        SummaryRow{"crLineBreaks", "ERROR: a\rnext", "a"}),
+        SummaryRow{"crLfEndsALineButALoneCrDoesNot", "ERROR: a\r\nnext\r\n", "a"},
+        SummaryRow{"textAfterALoneCrCounts", "ERROR: a\rnext", "next"}),
     [](const testing::TestParamInfo<SummaryRow>& info) { return std::string(info.param.name); });
 
 TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {

@@ -102,6 +102,7 @@ void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
         {"redirectTo", route.redirectTo},
         {"omitLength", route.omitLength},
         {"stallAfterBytes", route.stallAfterBytes},
+        {"closeAfterBytes", route.closeAfterBytes},
         {"secondsPerChunk", route.secondsPerChunk},
     };
     // Bodies travel as latin-1 text so that any byte survives JSON.

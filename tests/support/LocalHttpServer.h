@@ -14,6 +14,7 @@ struct HttpRoute {
     std::string redirectTo;         // answer 302 with this Location
     bool omitLength = false;        // no Content-Length; the connection closes at the end
     long long stallAfterBytes = -1; // send this many bytes, then hold the connection silent
+    long long closeAfterBytes = -1; // send this many bytes, then close the connection
     double secondsPerChunk = 0;     // pause between 64 KiB chunks (a slow transfer)
 
     // The common case: a status and a body, nothing else special.

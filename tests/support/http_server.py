@@ -107,10 +107,13 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if head:
             return
-        self.send_body(body, route.get("stallAfterBytes", -1), route.get("secondsPerChunk", 0))
+        self.send_body(body, route.get("stallAfterBytes", -1), route.get("secondsPerChunk", 0),
+                       route.get("closeAfterBytes", -1))
 
-    def send_body(self, body, stall_after, seconds_per_chunk):
+    def send_body(self, body, stall_after, seconds_per_chunk, close_after=-1):
         limit = len(body) if stall_after < 0 else min(stall_after, len(body))
+        if close_after >= 0:
+            limit = min(close_after, limit)
         sent = 0
         try:
             while sent < limit:
@@ -124,6 +127,9 @@ class Handler(BaseHTTPRequestHandler):
                 deadline = time.monotonic() + MAX_STALL_SECONDS
                 while time.monotonic() < deadline and not stopping.is_set():
                     time.sleep(0.2)
+                self.close_connection = True
+            if close_after >= 0:
+                # The promised length is not reached: the client sees the connection end mid-body.
                 self.close_connection = True
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True

@@ -1,0 +1,277 @@
+// The download pipeline with the shipped yt-dlp, ffprobe and ffmpeg against faults met in the
+// field: a user's own yt-dlp configuration, a page with several videos, transfers that break, odd
+// folder names, and audio-only links.
+#include "download/DownloadError.h"
+#include "download/VideoDownloader.h"
+#include "platform/Platform.h"
+
+#include "MediaFixtures.h"
+#include "platform/HardwareVideo.h"
+#include "support/CliRun.h"
+#include "support/LocalHttpServer.h"
+#include "support/Sandbox.h"
+#include "support/ScopedEnv.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <memory>
+#include <ostream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class DownloadFaults : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(Sandbox::usesRealPackage());
+        s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
+    }
+    static void TearDownTestSuite() { s_server.reset(); }
+    void SetUp() override { HardwareVideo::setAnswerSource([](std::string_view) { return false; }); }
+    void TearDown() override { HardwareVideo::setAnswerSource({}); }
+
+    static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
+
+    static std::vector<fs::path> entriesOf(const fs::path& folder) {
+        std::vector<fs::path> entries;
+        for (const auto& entry : fs::directory_iterator(folder))
+            entries.push_back(entry.path());
+        return entries;
+    }
+
+    static std::string contentsOf(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
+    static inline std::unique_ptr<LocalHttpServer> s_server;
+};
+
+void writeText(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// Three clips of different lengths, so that their bytes differ, on one page.
+fs::path pageWithThreeVideos() {
+    const fs::path folder = MediaFixtures::folder() / "page";
+    if (!fs::exists(folder / "index.html")) {
+        fs::create_directories(folder);
+        for (int seconds = 1; seconds <= 3; ++seconds) {
+            const std::string duration = std::to_string(seconds);
+            MediaFixtures::makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=" + duration + ":size=160x120:rate=10",
+                                           "-f", "lavfi", "-i", "sine=duration=" + duration, "-c:v", "libx264",
+                                           "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest",
+                                           (folder / ("v" + duration + ".mp4")).string()});
+        }
+        writeText(folder / "index.html",
+                  "<html><head><title>Three videos</title></head><body>\n"
+                  "<video src=\"v1.mp4\"></video>\n<video src=\"v2.mp4\"></video>\n<video src=\"v3.mp4\"></video>\n"
+                  "</body></html>\n");
+    }
+    return folder;
+}
+
+struct ConfigRow {
+    const char* name;
+    std::string config; // what the user's own config file holds; MARKER is a path of the test's
+};
+
+inline void PrintTo(const ConfigRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class UserConfiguration : public DownloadFaults, public testing::WithParamInterface<ConfigRow> {};
+
+} // namespace
+
+TEST_P(UserConfiguration, DoesNotReachOurRuns) {
+    const fs::path home = Sandbox::makeTempFolder("home");
+    const fs::path marker = home / "exec-ran";
+    std::string config = GetParam().config;
+    if (const auto at = config.find("MARKER"); at != std::string::npos)
+        config.replace(at, 6, marker.string());
+    writeText(home / ".config" / "yt-dlp" / "config", config);
+    writeText(home / "yt-dlp.conf", config);
+    ScopedEnv homeVariable("HOME", home.string());
+    ScopedEnv configHome("XDG_CONFIG_HOME", std::nullopt);
+
+    MediaFixtures::fixture("clip.mp4");
+    const DownloadedVideo video = VideoDownloader::download(url("/clip.mp4"), VideoQuality::highest, true, false);
+    EXPECT_EQ(video.fileURL.extension(), ".mp4");
+    EXPECT_EQ(MediaFixtures::streamsOf(video.fileURL).video, "h264");
+    EXPECT_FALSE(fs::exists(marker)) << "the user's --exec ran";
+    EXPECT_EQ(entriesOf(video.fileURL.parent_path()), std::vector<fs::path>{video.fileURL});
+}
+
+INSTANTIATE_TEST_SUITE_P(Files,
+                         UserConfiguration,
+                         testing::Values(ConfigRow{"skipDownload", "--skip-download\n"},
+                                         ConfigRow{"extractAudio", "-x\n"},
+                                         ConfigRow{"exec", "--exec \"touch MARKER\"\n"}),
+                         [](const testing::TestParamInfo<ConfigRow>& info) { return std::string(info.param.name); });
+
+TEST_F(DownloadFaults, APageWithSeveralVideosGivesItsFirstOnly) {
+    const fs::path page = pageWithThreeVideos();
+    const DownloadedVideo video = VideoDownloader::download(url("/page/index.html"), VideoQuality::highest, false, false);
+    EXPECT_EQ(entriesOf(video.fileURL.parent_path()), std::vector<fs::path>{video.fileURL});
+    EXPECT_EQ(contentsOf(video.fileURL), contentsOf(page / "v1.mp4")) << video.fileURL;
+}
+
+namespace {
+
+struct BrokenTransferRow {
+    const char* name;
+    HttpRoute route;
+};
+
+inline void PrintTo(const BrokenTransferRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+HttpRoute breakingRoute(long long closeAfter, long long stallAfter) {
+    HttpRoute route;
+    route.bodyFile = MediaFixtures::folder() / "big.bin";
+    route.headers["Content-Type"] = "video/mp4";
+    route.closeAfterBytes = closeAfter;
+    route.stallAfterBytes = stallAfter;
+    return route;
+}
+
+class BrokenTransfer : public DownloadFaults, public testing::WithParamInterface<BrokenTransferRow> {};
+
+} // namespace
+
+TEST_P(BrokenTransfer, FailsWithYtdlpsTextAndDoesNotHang) {
+    const fs::path body = MediaFixtures::folder() / "big.bin";
+    if (!fs::exists(body))
+        writeText(body, std::string(3'000'000, 'v'));
+    s_server->route("/broken.mp4", GetParam().route);
+
+    const auto started = std::chrono::steady_clock::now();
+    try {
+        VideoDownloader::download(url("/broken.mp4"), VideoQuality::highest, true, false);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::downloadFailed);
+        // yt-dlp puts its text after a carriage return that follows the "ERROR:" prefix.
+        EXPECT_TRUE(error.payload().starts_with("[download] Got error: ")) << error.what();
+    }
+    // Before --socket-timeout and --retries a stall took about 230 s; this only proves "no hang".
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(170));
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes,
+                         BrokenTransfer,
+                         testing::Values(BrokenTransferRow{"closedMidFile", breakingRoute(100'000, -1)},
+                                         BrokenTransferRow{"stalledMidFile", breakingRoute(-1, 100'000)}),
+                         [](const testing::TestParamInfo<BrokenTransferRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+namespace {
+
+class OddFolderNames : public DownloadFaults, public testing::WithParamInterface<const char*> {};
+
+// A package folder of that name whose Helpers link to the real tools.
+fs::path packageCalled(const fs::path& folder) {
+    const fs::path helpers = folder / "Contents" / "Helpers";
+    fs::create_directories(helpers);
+    for (const char* tool : {"yt-dlp", "ffmpeg", "ffprobe", "deno"})
+        fs::create_symlink(Sandbox::helpers() / tool, helpers / tool);
+    return folder;
+}
+
+} // namespace
+
+// The cache folder (so the work folder) and the package folder (so the helpers) both get the name;
+// tallowin-cli runs in a process of its own, so its folders are computed afresh.
+TEST_P(OddFolderNames, NeverMoveWhereYtdlpWrites) {
+    const fs::path root = Sandbox::makeTempFolder("odd") / GetParam();
+    const fs::path cache = root / "cache";
+    ScopedEnv cacheHome("XDG_CACHE_HOME", cache.string());
+    ScopedEnv packageRoot("TALLOWIN_PACKAGE_ROOT", packageCalled(root / "Tallowin").string());
+    MediaFixtures::fixture("dash/manifest.mpd");
+
+    // Without Force MP4 the DASH renditions are merged by ffmpeg, found through --ffmpeg-location.
+    const CliResult result = runCli({"download", url("/dash/manifest.mpd"), "--no-force-mp4"});
+    ASSERT_EQ(result.exitStatus, 0) << result.err;
+    std::string printed = result.out;
+    while (!printed.empty() && printed.back() == '\n')
+        printed.pop_back();
+    const fs::path file(printed);
+    EXPECT_EQ(file.parent_path().parent_path(), cache / Platform::bundleIdentifier() / "Downloads") << printed;
+    ASSERT_TRUE(fs::is_regular_file(file)) << printed;
+    EXPECT_EQ(entriesOf(file.parent_path()), std::vector<fs::path>{file}) << "nothing else, no helpers link";
+    const auto streams = MediaFixtures::streamsOf(file);
+    EXPECT_EQ(streams.video, "vp9");
+    EXPECT_EQ(streams.audio, "aac");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names,
+                         OddFolderNames,
+                         testing::Values("$HOME",
+                                         "${PATH} and $USER",
+                                         "~tilde",
+                                         "100% it's \"quoted\"",
+                                         "\u0412\u0438\u0434\u0435\u043e \u52d5\u753b with spaces"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return "name" + std::to_string(info.index);
+                         });
+
+namespace {
+
+struct AudioRow {
+    const char* name;
+    std::string file;
+    std::vector<std::string> codec; // ffmpeg's arguments for the audio
+    std::string expectedAudio;
+    bool wasConverted;
+    bool wasRemuxed;
+    bool coverPicture = false;
+};
+
+inline void PrintTo(const AudioRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class AudioLinks : public DownloadFaults, public testing::WithParamInterface<AudioRow> {};
+
+} // namespace
+
+TEST_P(AudioLinks, GiveAnM4aWithTheDefaults) {
+    const AudioRow& row = GetParam();
+    const fs::path source = MediaFixtures::folder() / "audio" / row.file;
+    if (!fs::exists(source)) {
+        fs::create_directories(source.parent_path());
+        std::vector<std::string> arguments{"-f", "lavfi", "-i", "sine=frequency=440:duration=2"};
+        if (row.coverPicture)
+            arguments.insert(arguments.end(), {"-f", "lavfi", "-i", "testsrc=size=64x64:duration=0.1", "-frames:v", "1",
+                                               "-map", "0:a", "-map", "1:v", "-c:v", "mjpeg",
+                                               "-disposition:v", "attached_pic"});
+        arguments.insert(arguments.end(), row.codec.begin(), row.codec.end());
+        arguments.push_back(source.string());
+        MediaFixtures::makeWithFfmpeg(arguments);
+    }
+
+    const DownloadedVideo video = VideoDownloader::download(url("/audio/" + row.file), VideoQuality::highest, true, false);
+    EXPECT_EQ(video.fileURL.extension(), ".m4a") << video.fileURL;
+    EXPECT_EQ(video.wasConverted, row.wasConverted);
+    EXPECT_EQ(video.wasRemuxed, row.wasRemuxed);
+    const auto streams = MediaFixtures::streamsOf(video.fileURL);
+    EXPECT_EQ(streams.video, std::nullopt);
+    EXPECT_EQ(streams.audio, row.expectedAudio);
+    EXPECT_EQ(entriesOf(video.fileURL.parent_path()), std::vector<fs::path>{video.fileURL});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs,
+    AudioLinks,
+    testing::Values(AudioRow{"m4aWithAacKept", "tone.m4a", {"-c:a", "aac"}, "aac", false, false},
+                    AudioRow{"mp3Copied", "tone.mp3", {"-c:a", "libmp3lame"}, "mp3", false, true},
+                    AudioRow{"mp3WithCoverCopied", "cover.mp3", {"-c:a", "libmp3lame"}, "mp3", false, true, true},
+                    AudioRow{"opusReencoded", "tone.opus", {"-c:a", "libopus"}, "aac", true, false}),
+    [](const testing::TestParamInfo<AudioRow>& info) { return std::string(info.param.name); });
