@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+// How far a download has come, as the core reports it while the tools run. Every number is
+// optional: a tool that does not know (a stream without a length, a file without a duration)
+// leaves it out, and the phase is then shown without a percentage.
+struct DownloadProgress {
+    enum class Phase {
+        downloading, // yt-dlp fetches stream `stream` of `streamCount`
+        merging,     // yt-dlp joins the streams or post-processes the file
+        checking,    // ffprobe inspects the file
+        converting,  // ffmpeg remuxes or re-encodes to MP4 (a second attempt starts again at 0)
+    };
+
+    Phase phase = Phase::downloading;
+    int stream = 0;                          // downloading: 1-based; 0 when unknown
+    int streamCount = 0;                     // downloading: 0 when unknown
+    std::optional<double> fraction;          // of the phase (for downloading, of this stream), 0…1
+    std::optional<std::int64_t> bytes;       // downloading: bytes of this stream so far
+    std::optional<std::int64_t> totalBytes;  // downloading: this stream's total or estimated total
+    std::optional<double> bytesPerSecond;    // downloading
+    std::optional<std::int64_t> etaSeconds;  // downloading
+
+    bool operator==(const DownloadProgress&) const = default;
+};
+
+// Called on the download's own thread, at most ten times a second; a change of phase is always
+// reported. Must not block.
+using DownloadProgressHandler = std::function<void(const DownloadProgress&)>;
