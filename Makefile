@@ -4,10 +4,14 @@ JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 PACKAGE := dist/Tallowin
 
-.PHONY: run test bootstrap build bench format install clean
+.PHONY: run test bootstrap build bench format install deb clean
 
 bootstrap:
-	scripts/bootstrap
+	scripts/bootstrap $(BOOTSTRAP_FLAGS)
+
+# The packaging tests build the .deb and run the validators; `make deb` needs dpkg-shlibdeps.
+test: BOOTSTRAP_FLAGS += --test-tools
+deb: BOOTSTRAP_FLAGS += --deb-tools
 
 build: bootstrap
 	cmake -S . -B $(BUILD) -G Ninja -DTALLOWIN_PACKAGE_DIR=$(CURDIR)/$(PACKAGE)
@@ -24,6 +28,9 @@ bench: build
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+deb: build
+	scripts/build-deb --package $(PACKAGE) --output dist
 
 install: build
 	scripts/install-package --prefix $(PREFIX)

@@ -1,3 +1,4 @@
+#include "automation/CommandLine.h"
 #include "automation/DownloadCommand.h"
 #include "automation/StatusCommand.h"
 #include "automation/StopOnSignal.h"
@@ -12,16 +13,16 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
 
     CLI::App app{"Tallowin saves a video from a link as one file that plays."};
+    // Before the subcommands: they inherit the help layout and the failure message.
+    CommandLine::configure(app);
     app.require_subcommand(1);
     StatusCommand status(app);
     DownloadCommand download(app);
     UpdateYtdlpCommand updateYtdlp(app);
     try {
         app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& help) {
-        return app.exit(help);
-    } catch (const CLI::CallForAllHelp& help) {
-        return app.exit(help);
+    } catch (const CLI::Success& helpOrVersion) {
+        return app.exit(helpOrVersion);
     } catch (const CLI::ParseError& error) {
         // Scripts test for one failure status, whatever was wrong with the command line.
         app.exit(error);

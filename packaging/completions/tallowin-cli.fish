@@ -1,0 +1,23 @@
+# fish completion for tallowin-cli
+set -l commands status download update-ytdlp
+
+complete -c tallowin-cli -f
+complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -s h -l help -d 'Print help and exit'
+complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -l version -d 'Print the version and exit'
+complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a status \
+    -d 'Show the active yt-dlp and the versions of the bundled tools'
+complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a download \
+    -d 'Download a video and print the finished file\'s path'
+complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a update-ytdlp \
+    -d 'Download the latest yt-dlp release into your data folder'
+
+complete -c tallowin-cli -n '__fish_seen_subcommand_from status' -l json -d 'Print one JSON object'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from status download update-ytdlp' -s h -l help -d 'Print help and exit'
+
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l quality -x \
+    -a 'highest p2160 p1080 p720 p480 audioOnly' -d 'Quality preset'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l force-mp4 -d 'Deliver an MP4 (default)'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l no-force-mp4 -d 'Keep the downloaded container'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l compatible-mp4 \
+    -d 'Also re-encode AV1 video to H.264'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l json -d 'Print one JSON object'
