@@ -80,13 +80,13 @@ std::vector<pid_t> pidsIn(const std::string& text) {
 }
 
 // A tool whose shell and whose own child both ignore SIGTERM, or not, writing "<shell> <child>".
+// The shell then becomes a long sleep: no forks in a loop, whose vfork()ed children would leave
+// the shell in uninterruptible wait while the group is stopped.
 fs::path stubbornTool(const fs::path& pidFile, bool shellIgnores, bool childIgnores) {
     std::string body;
     body += std::string(childIgnores ? "(trap '' TERM; exec sleep 60) &\n" : "sleep 60 &\n");
     body += shellIgnores ? "trap '' TERM\n" : "";
-    body += "echo $$ $! > '" + pidFile.string() + "'\necho started\n";
-    // The shell waits in short sleeps, so an ignored SIGTERM cannot end it by ending a wait.
-    body += "while :; do sleep 0.2; done\n";
+    body += "echo started\necho $$ $! > '" + pidFile.string() + "'\nexec sleep 60\n";
     return script(body);
 }
 
@@ -175,7 +175,8 @@ TEST(ToolSupervision, StoppingTheFrontEndsJobStopsItsToolsAndContinuingResumesTh
 
     // What a terminal does on Ctrl-Z and on fg: the signal goes to the front end's process group.
     frontEnd.signalGroup(SIGTSTP);
-    EXPECT_TRUE(allInState(pids, true)) << "the tools kept running while their front end's job was stopped";
+    EXPECT_TRUE(allInState(pids, true)) << "the tools kept running while their front end's job was stopped: "
+                                        << ProcessTable::describe(ProcessTable::inSession(frontEnd.pid()));
     frontEnd.signalGroup(SIGCONT);
     EXPECT_TRUE(allInState(pids, false)) << "the tools stayed stopped after the job was continued";
 }
