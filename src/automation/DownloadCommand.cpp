@@ -29,11 +29,12 @@ constexpr const char* qualityDescription =
     "when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio only returns just "
     "the sound, as an M4A when Force MP4 is on.";
 constexpr const char* forceMP4Description =
-    "Deliver an MP4. Video this Mac can play from an MP4 (H.264, HEVC, and AV1 on M3 and later) is repackaged in "
-    "seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.";
+    "Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware "
+    "decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with "
+    "ffmpeg.";
 constexpr const char* compatibleDescription =
-    "Also re-encode AV1 video to H.264 so the file plays on older Macs, iPhones and other devices. Slower, and "
-    "larger files.";
+    "Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, "
+    "and larger files.";
 
 // The preset named by its raw value or by its label.
 std::optional<VideoQuality> qualityNamed(const std::string& text) {

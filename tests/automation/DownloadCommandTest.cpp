@@ -91,10 +91,11 @@ TEST_F(DownloadCommand, HelpShowsTheTitleEveryParameterAndTheDefaults) {
           "Quality: Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to "
           "2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio "
           "only returns just the sound, as an M4A when Force MP4 is on.",
-          "Force MP4: Deliver an MP4. Video this Mac can play from an MP4 (H.264, HEVC, and AV1 on M3 and later) is "
-          "repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.",
-          "Compatible MP4 (H.264): Also re-encode AV1 video to H.264 so the file plays on older Macs, iPhones and "
-          "other devices. Slower, and larger files.",
+          "Force MP4: Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the "
+          "graphics hardware decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is "
+          "converted to H.264 with ffmpeg.",
+          "Compatible MP4 (H.264): Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs "
+          "and other devices. Slower, and larger files.",
           "Default: highest",
           "Default: on.",
           "Default: off.",
