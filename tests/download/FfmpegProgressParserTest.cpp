@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,11 @@ const std::vector<Row> rows = {
     {"ABlockWithoutTime", 2.0, {"frame=3", "progress=continue"}, {std::nullopt}},
     {"NoBlockEnd", 2.0, {"out_time_us=1000000", "speed=1x"}, {}},
 };
+
+// Names the row in test listings instead of dumping its bytes.
+inline void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class FfmpegProgressBlocks : public testing::TestWithParam<Row> {};
 

@@ -93,7 +93,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 25u);
+    ASSERT_EQ(arguments.size(), 32u);
     EXPECT_EQ(arguments.back(), "https://a.test/v");
 }
 

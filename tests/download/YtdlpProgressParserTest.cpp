@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ const std::vector<Row> rows = {
     {"ErrorStatus", {}, "tallowin-progress download error 1 2 NA NA NA 0", std::nullopt},
     {"NotANumber", {}, "tallowin-progress download downloading x NA NA NA NA 0", downloading(1, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)},
 };
+
+// Names the row in test listings instead of dumping its bytes.
+inline void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class YtdlpProgressLines : public testing::TestWithParam<Row> {};
 
