@@ -156,7 +156,8 @@ void replaceUpdatedCopy() {
 }
 
 std::vector<std::string> envPrefix() {
-    return {"XDG_CACHE_HOME=" + (benchFolder() / "cache").string(), "XDG_DATA_HOME=" + (benchFolder() / "data").string()};
+    return {"XDG_CACHE_HOME=" + (benchFolder() / "cache").string(),
+            "XDG_DATA_HOME=" + (benchFolder() / "data").string()};
 }
 
 double timedEnv(std::vector<std::string> command, const std::optional<fs::path>& folder) {

@@ -50,8 +50,11 @@ std::string DownloadProgressText::duration(std::int64_t seconds) {
                       static_cast<long long>(seconds / 60 % 60),
                       static_cast<long long>(seconds % 60));
     else
-        std::snprintf(
-            text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
+        std::snprintf(text,
+                      sizeof text,
+                      "%lld:%02lld",
+                      static_cast<long long>(seconds / 60),
+                      static_cast<long long>(seconds % 60));
     return text;
 }
 

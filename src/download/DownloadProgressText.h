@@ -17,8 +17,8 @@ std::string phaseText(DownloadProgress::Phase phase);
 // "Converting to MP4… 42%". Only the phase text when nothing is known.
 std::string describe(const DownloadProgress& progress);
 
-std::string megabytes(std::int64_t bytes);   // "12.3" (10^6 bytes, one decimal)
-std::string speed(double bytesPerSecond);    // "2.1 MB/s", below 1 MB/s "512 kB/s"
-std::string duration(std::int64_t seconds);  // "0:20", "59:59", "1:00:00"
+std::string megabytes(std::int64_t bytes);  // "12.3" (10^6 bytes, one decimal)
+std::string speed(double bytesPerSecond);   // "2.1 MB/s", below 1 MB/s "512 kB/s"
+std::string duration(std::int64_t seconds); // "0:20", "59:59", "1:00:00"
 
 } // namespace DownloadProgressText

@@ -141,9 +141,12 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                     onProgress(*progress);
             };
         }
-        return ToolProcess::run(
-            BundledTools::ffmpeg(), arguments(source, output, decided, encoder), std::nullopt, stopToken, std::nullopt,
-            onLine);
+        return ToolProcess::run(BundledTools::ffmpeg(),
+                                arguments(source, output, decided, encoder),
+                                std::nullopt,
+                                stopToken,
+                                std::nullopt,
+                                onLine);
     };
 
     const bool singleAttempt = decided.copyVideo || decided.audioOnly;

@@ -13,9 +13,10 @@ public:
     using Clock = std::function<std::chrono::steady_clock::time_point()>;
 
     // An empty handler makes report() a no-op. The clock is replaceable for tests.
-    explicit ProgressThrottle(DownloadProgressHandler handler,
-                              Clock clock = [] { return std::chrono::steady_clock::now(); },
-                              std::chrono::milliseconds interval = std::chrono::milliseconds(100));
+    explicit ProgressThrottle(
+        DownloadProgressHandler handler,
+        Clock clock = [] { return std::chrono::steady_clock::now(); },
+        std::chrono::milliseconds interval = std::chrono::milliseconds(100));
 
     // Calls the handler now, or drops the report when the last one passed less than an interval ago
     // in the same phase and stream.

@@ -10,7 +10,6 @@
 #include "tools/Uuid.h"
 #include "ytdlp/YtdlpResolver.h"
 
-
 namespace fs = std::filesystem;
 
 namespace {
@@ -70,8 +69,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     fs::create_directories(workFolder);
 
     report(DownloadStep::downloading);
-    const fs::path downloaded =
-        YtdlpInvocation::run(
+    const fs::path downloaded = YtdlpInvocation::run(
         active, url, workFolder, quality, forceMP4, forceMP4 && compatibleMP4, stopToken, progress);
     if (!forceMP4 || quality == VideoQuality::audioOnly)
         return {downloaded, false, false};
@@ -83,7 +81,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
         return {downloaded, false, false};
 
     report(DownloadStep::converting);
-    const Mp4Conversion::Result converted = Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken, progress);
+    const Mp4Conversion::Result converted =
+        Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken, progress);
     std::error_code removeError;
     fs::remove(downloaded, removeError);
     return {converted.file, converted.reencoded, !converted.reencoded};

@@ -152,8 +152,8 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                     onProgress(*progress);
             };
         }
-        result = ToolProcess::run(
-            installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
+        result =
+            ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
     } catch (...) {
         std::error_code ignored;
         if (linked)

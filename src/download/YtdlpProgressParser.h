@@ -20,9 +20,9 @@ public:
     //   tallowin-progress formats <format_id>          (the chosen formats, "137+140" for a merge)
     //   tallowin-progress download <status> <downloaded> <total> <estimate> <speed> <eta> <format_id>
     //   tallowin-progress postprocess <status> <postprocessor>
-    static const std::string& formatsTemplate();      // for --print before_dl:
-    static const std::string& downloadTemplate();     // for --progress-template download:
-    static const std::string& postprocessTemplate();  // for --progress-template postprocess:
+    static const std::string& formatsTemplate();     // for --print before_dl:
+    static const std::string& downloadTemplate();    // for --progress-template download:
+    static const std::string& postprocessTemplate(); // for --progress-template postprocess:
 
     // Whether the line is one of ours (after trimming spaces and a carriage return).
     static bool isProgressLine(std::string_view line);

@@ -6,6 +6,18 @@ namespace {
 
 using Phase = DownloadProgress::Phase;
 
+// A progress with every field spelled out (the record's optional members have no initializers).
+DownloadProgress make(Phase phase,
+                      int stream = 0,
+                      int count = 0,
+                      std::optional<double> fraction = std::nullopt,
+                      std::optional<std::int64_t> bytes = std::nullopt,
+                      std::optional<std::int64_t> total = std::nullopt,
+                      std::optional<double> speed = std::nullopt,
+                      std::optional<std::int64_t> eta = std::nullopt) {
+    return {phase, stream, count, fraction, bytes, total, speed, eta};
+}
+
 struct Row {
     DownloadProgress progress;
     const char* text;
@@ -15,7 +27,7 @@ struct Row {
 
 TEST(DownloadProgressText, DescribesWhatIsKnown) {
     const Row rows[] = {
-        {{Phase::downloading}, "Downloading\u2026"},
+        {make(Phase::downloading), "Downloading\u2026"},
         {{Phase::downloading, 1, 2, 0.2697, 12'345'678, 45'600'000, 2'100'000.0, 20},
          "Downloading\u2026 26% \u00b7 12.3 of 45.6 MB \u00b7 2.1 MB/s \u00b7 0:20 left \u00b7 stream 1 of 2"},
         {{Phase::downloading, 1, 1, 1.0, 999, 999, 512'400.0, 0},
@@ -24,13 +36,13 @@ TEST(DownloadProgressText, DescribesWhatIsKnown) {
          "Downloading\u2026 3.0 MB \u00b7 1.0 MB/s"},
         {{Phase::downloading, 2, 2, 0.5, std::nullopt, std::nullopt, std::nullopt, 3725},
          "Downloading\u2026 50% \u00b7 1:02:05 left \u00b7 stream 2 of 2"},
-        {{Phase::merging}, "Merging\u2026"},
-        {{Phase::checking}, "Checking the file\u2026"},
-        {{Phase::converting}, "Converting to MP4\u2026"},
-        {{Phase::converting, 0, 0, 0.0}, "Converting to MP4\u2026 0%"},
-        {{Phase::converting, 0, 0, 0.429}, "Converting to MP4\u2026 42%"},
+        {make(Phase::merging), "Merging\u2026"},
+        {make(Phase::checking), "Checking the file\u2026"},
+        {make(Phase::converting), "Converting to MP4\u2026"},
+        {make(Phase::converting, 0, 0, 0.0), "Converting to MP4\u2026 0%"},
+        {make(Phase::converting, 0, 0, 0.429), "Converting to MP4\u2026 42%"},
         // Only the downloading phase carries bytes; stray ones elsewhere are not shown.
-        {{Phase::converting, 0, 0, 0.29, 5, 10, 1.0, 3}, "Converting to MP4\u2026 29%"},
+        {make(Phase::converting, 0, 0, 0.29, 5, 10, 1.0, 3), "Converting to MP4\u2026 29%"},
     };
     for (const Row& row : rows)
         EXPECT_EQ(DownloadProgressText::describe(row.progress), row.text);

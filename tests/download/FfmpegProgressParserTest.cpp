@@ -9,12 +9,33 @@
 namespace {
 
 // Two blocks as the shipped ffmpeg wrote them for a three-second source.
-const std::vector<std::string> twoBlocks = {
-    "frame=1", "fps=0.00", "stream_0_0_q=-1.0", "bitrate=384000.0kbits/s", "total_size=48", "out_time_us=1",
-    "out_time_ms=1", "out_time=00:00:00.000001", "dup_frames=0", "drop_frames=0", "speed=N/A", "progress=continue",
-    "frame=75", "fps=0.00", "stream_0_0_q=-1.0", "bitrate= 622.7kbits/s", "total_size=230392",
-    "out_time_us=2250000", "out_time_ms=2250000", "out_time=00:00:02.250000", "dup_frames=0", "drop_frames=0",
-    "speed=1.62e+03x", "progress=continue", "out_time_us=N/A", "out_time=N/A", "progress=end"};
+const std::vector<std::string> twoBlocks = {"frame=1",
+                                            "fps=0.00",
+                                            "stream_0_0_q=-1.0",
+                                            "bitrate=384000.0kbits/s",
+                                            "total_size=48",
+                                            "out_time_us=1",
+                                            "out_time_ms=1",
+                                            "out_time=00:00:00.000001",
+                                            "dup_frames=0",
+                                            "drop_frames=0",
+                                            "speed=N/A",
+                                            "progress=continue",
+                                            "frame=75",
+                                            "fps=0.00",
+                                            "stream_0_0_q=-1.0",
+                                            "bitrate= 622.7kbits/s",
+                                            "total_size=230392",
+                                            "out_time_us=2250000",
+                                            "out_time_ms=2250000",
+                                            "out_time=00:00:02.250000",
+                                            "dup_frames=0",
+                                            "drop_frames=0",
+                                            "speed=1.62e+03x",
+                                            "progress=continue",
+                                            "out_time_us=N/A",
+                                            "out_time=N/A",
+                                            "progress=end"};
 
 struct Row {
     const char* name;
@@ -27,7 +48,10 @@ const std::vector<Row> rows = {
     {"KnownDuration", 3.0, twoBlocks, {1e-6 / 3.0, 0.75, 1.0}},
     {"NoDuration", std::nullopt, twoBlocks, {std::nullopt, std::nullopt, std::nullopt}},
     {"ZeroDurationCountsAsNone", 0.0, twoBlocks, {std::nullopt, std::nullopt, std::nullopt}},
-    {"OutTimeWhenMicrosecondsAreMissing", 4.0, {"out_time_us=N/A", "out_time=00:00:01.000000", "progress=continue"}, {0.25}},
+    {"OutTimeWhenMicrosecondsAreMissing",
+     4.0,
+     {"out_time_us=N/A", "out_time=00:00:01.000000", "progress=continue"},
+     {0.25}},
     {"NegativeTimeBeforeTheFirstFrame", 4.0, {"out_time_us=-23220", "progress=continue"}, {0.0}},
     {"PastTheDurationStaysAtOne", 2.0, {"out_time_us=2100000", "progress=continue"}, {1.0}},
     {"ABlockWithoutTime", 2.0, {"frame=3", "progress=continue"}, {std::nullopt}},
@@ -66,10 +90,16 @@ INSTANTIATE_TEST_SUITE_P(Captured, FfmpegProgressBlocks, testing::ValuesIn(rows)
 });
 
 TEST(FfmpegProgressParser, ReadsTimesAsFfmpegWritesThem) {
-    const std::vector<std::pair<std::string, std::optional<double>>> rows = {
-        {"00:00:02.960001", 2.960001}, {"01:02:03.5", 3723.5}, {"-00:00:00.023220", -0.02322}, {"12.5", 12.5},
-        {"N/A", std::nullopt}, {"", std::nullopt}, {"1:2:3:4", std::nullopt}, {"00:00.5:01", std::nullopt},
-        {"00:-1:00", std::nullopt}, {"00:00:0x", std::nullopt}};
+    const std::vector<std::pair<std::string, std::optional<double>>> rows = {{"00:00:02.960001", 2.960001},
+                                                                             {"01:02:03.5", 3723.5},
+                                                                             {"-00:00:00.023220", -0.02322},
+                                                                             {"12.5", 12.5},
+                                                                             {"N/A", std::nullopt},
+                                                                             {"", std::nullopt},
+                                                                             {"1:2:3:4", std::nullopt},
+                                                                             {"00:00.5:01", std::nullopt},
+                                                                             {"00:-1:00", std::nullopt},
+                                                                             {"00:00:0x", std::nullopt}};
     for (const auto& [text, seconds] : rows) {
         const auto parsed = FfmpegProgressParser::parseTime(text);
         ASSERT_EQ(parsed.has_value(), seconds.has_value()) << text;

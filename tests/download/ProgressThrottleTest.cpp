@@ -50,13 +50,3 @@ TEST(ProgressThrottle, PassesTenASecondAndEveryChangeOfPhaseOrStream) {
     }
     EXPECT_EQ(passed, expected);
 }
-
-TEST(ProgressThrottle, WithoutAHandlerDoesNothing) {
-    int clockReads = 0;
-    ProgressThrottle throttle({}, [&clockReads] {
-        ++clockReads;
-        return std::chrono::steady_clock::time_point{};
-    });
-    throttle.report(at(Phase::downloading, 0.5));
-    EXPECT_EQ(clockReads, 0);
-}

@@ -256,39 +256,3 @@ INSTANTIATE_TEST_SUITE_P(
         AudioSourceRow{"mp4WithAacOnlyRemuxed", "a.mp4", R"({"streams":[{"codec_type":"audio","codec_name":"aac"}]})",
                        "a.m4a", true, false}),
     [](const testing::TestParamInfo<AudioSourceRow>& info) { return std::string(info.param.name); });
-
-TEST_F(VideoDownloaderTest, ReportsEachPhaseInOrderBesideTheSteps) {
-    DownloadFakes::installYtdlp("echo 'tallowin-progress download downloading 1 4 NA 1.0 3 0'\n"
-                                "printf 'x' > clip.webm; echo \"$PWD/clip.webm\"\n"
-                                "echo 'tallowin-progress postprocess started Merger' >&2\n");
-    DownloadFakes::installFfprobe(
-        R"({"streams":[{"codec_type":"video","codec_name":"vp9"}],"format":{"duration":"4.0"}})");
-    DownloadFakes::installFfmpeg("printf 'out_time_us=1000000\\nprogress=continue\\n'; : > \"$out\"\n");
-    std::vector<VideoDownloader::DownloadStep> steps;
-    std::vector<DownloadProgress> reports;
-    const DownloadedVideo video = VideoDownloader::download(
-        "https://a.test/v",
-        VideoQuality::highest,
-        true,
-        false,
-        {},
-        [&steps](VideoDownloader::DownloadStep step) { steps.push_back(step); },
-        [&reports](const DownloadProgress& progress) { reports.push_back(progress); });
-    EXPECT_TRUE(video.wasConverted);
-    EXPECT_EQ(steps,
-              (std::vector{VideoDownloader::DownloadStep::downloading,
-                           VideoDownloader::DownloadStep::probing,
-                           VideoDownloader::DownloadStep::converting}));
-    using Phase = DownloadProgress::Phase;
-    std::vector<std::pair<Phase, std::optional<double>>> seen;
-    for (const DownloadProgress& progress : reports)
-        seen.emplace_back(progress.phase, progress.fraction);
-    // Every phase change passes the throttle; the converting block within the first 100 ms may not.
-    ASSERT_GE(seen.size(), 5u);
-    const std::vector<std::pair<Phase, std::optional<double>>> start{{Phase::downloading, std::nullopt},
-                                                                     {Phase::downloading, 0.25},
-                                                                     {Phase::merging, std::nullopt},
-                                                                     {Phase::checking, std::nullopt},
-                                                                     {Phase::converting, 0.0}};
-    EXPECT_EQ(std::vector(seen.begin(), seen.begin() + 5), start);
-}

@@ -298,23 +298,8 @@ TEST(ProducedFile, ProgressLinesAreNeverThePath) {
               DownloadError::Kind::noOutputFile);
 }
 
-TEST(YtdlpInvocation, ReportsProgressAsItArrivesAndLeavesItOutOfTheFailure) {
+TEST(YtdlpInvocation, PostProcessingProgressIsNeverTheFailuresCause) {
     const fs::path work = Sandbox::makeTempFolder("work");
-    DownloadFakes::installYtdlp("echo 'tallowin-progress formats 1+2'\n"
-                                "echo 'tallowin-progress download downloading 5 10 NA 1.0 5 1'\n"
-                                "echo 'tallowin-progress download downloading 10 10 NA 1.0 0 2'\n"
-                                ": > clip.mp4; echo \"$PWD/clip.mp4\"\n"
-                                "echo 'tallowin-progress postprocess started Merger' >&2\n");
-    std::vector<DownloadProgress> reports;
-    const fs::path produced =
-        YtdlpInvocation::run(bundled("2025.01.15"), "https://a.test/v", work, VideoQuality::highest, true, false, {},
-                             [&reports](const DownloadProgress& progress) { reports.push_back(progress); });
-    EXPECT_EQ(produced, work / "clip.mp4");
-    ASSERT_EQ(reports.size(), 3u);
-    EXPECT_EQ(reports[0], (DownloadProgress{DownloadProgress::Phase::downloading, 1, 2, 0.5, 5, 10, 1.0, 5}));
-    EXPECT_EQ(reports[1].stream, 2);
-    EXPECT_EQ(reports[2].phase, DownloadProgress::Phase::merging);
-
     DownloadFakes::installYtdlp("echo 'the real cause' >&2\n"
                                 "echo 'tallowin-progress postprocess started Merger' >&2\nexit 1\n");
     try {

@@ -20,6 +20,10 @@ DownloadProgress downloading(int stream,
     return {Phase::downloading, stream, streamCount, fraction, bytes, total, speed, eta};
 }
 
+DownloadProgress merging() {
+    return {Phase::merging, 0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+}
+
 struct Row {
     const char* name;
     std::vector<std::string> before; // lines read first, their results ignored
@@ -62,8 +66,8 @@ const std::vector<Row> rows = {
      {},
      "  tallowin-progress download downloading 1 2 NA NA NA 0\r",
      downloading(1, 0, 0.5, 1, 2, std::nullopt, std::nullopt)},
-    {"MergerStarted", {}, "tallowin-progress postprocess started Merger", DownloadProgress{Phase::merging}},
-    {"FixupStarted", {}, "tallowin-progress postprocess started FixupM3u8", DownloadProgress{Phase::merging}},
+    {"MergerStarted", {}, "tallowin-progress postprocess started Merger", merging()},
+    {"FixupStarted", {}, "tallowin-progress postprocess started FixupM3u8", merging()},
     {"MergerFinished", {}, "tallowin-progress postprocess finished Merger", std::nullopt},
     {"MoveFilesIsNoPhase", {}, "tallowin-progress postprocess started MoveFiles", std::nullopt},
     {"FormatsLineAlone", {}, "tallowin-progress formats 137+140", std::nullopt},
@@ -71,7 +75,10 @@ const std::vector<Row> rows = {
     {"YtdlpsOwnProgress", {}, "[download]  10.0% of ~  1.00MiB at  2.00MiB/s ETA 00:01", std::nullopt},
     {"TooFewWords", {}, "tallowin-progress download downloading 1 2", std::nullopt},
     {"ErrorStatus", {}, "tallowin-progress download error 1 2 NA NA NA 0", std::nullopt},
-    {"NotANumber", {}, "tallowin-progress download downloading x NA NA NA NA 0", downloading(1, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)},
+    {"NotANumber",
+     {},
+     "tallowin-progress download downloading x NA NA NA NA 0",
+     downloading(1, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt)},
 };
 
 // Names the row in test listings instead of dumping its bytes.

@@ -31,7 +31,9 @@ protected:
         s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
     }
     static void TearDownTestSuite() { s_server.reset(); }
-    void SetUp() override { HardwareVideo::setAnswerSource([](std::string_view) { return false; }); }
+    void SetUp() override {
+        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
+    }
     void TearDown() override { HardwareVideo::setAnswerSource({}); }
 
     static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
@@ -60,8 +62,9 @@ protected:
             if (report.phase != Phase::downloading)
                 continue;
             const auto previous = last.find(report.stream);
-            if (previous != last.end() && previous->second.bytes && report.bytes)
+            if (previous != last.end() && previous->second.bytes && report.bytes) {
                 EXPECT_GE(*report.bytes, *previous->second.bytes) << "stream " << report.stream;
+            }
             last[report.stream] = report;
         }
         for (const auto& [stream, report] : last) {
@@ -78,9 +81,8 @@ protected:
 // only grows.
 std::vector<DownloadProgress> conversionReports(const fs::path& source, const MediaProbe& probe) {
     std::vector<DownloadProgress> reports;
-    Mp4Conversion::makeMP4(source, probe, {"h264", "hevc"}, {}, [&reports](const DownloadProgress& p) {
-        reports.push_back(p);
-    });
+    Mp4Conversion::makeMP4(
+        source, probe, {"h264", "hevc"}, {}, [&reports](const DownloadProgress& p) { reports.push_back(p); });
     for (const DownloadProgress& report : reports)
         EXPECT_EQ(report.phase, Phase::converting);
     return reports;
@@ -115,9 +117,11 @@ TEST_F(ProgressEndToEnd, HlsReportsOneStreamToItsEnd) {
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(last.begin()->second.streamCount, 1);
     // The playlist gives no length: before the end, fractions come from yt-dlp's estimate.
-    EXPECT_GT(std::count_if(reports.begin(), reports.end(), [](const DownloadProgress& p) {
-                  return p.phase == Phase::downloading && p.fraction && *p.fraction < 1.0;
-              }),
+    EXPECT_GT(std::count_if(reports.begin(),
+                            reports.end(),
+                            [](const DownloadProgress& p) {
+                                return p.phase == Phase::downloading && p.fraction && *p.fraction < 1.0;
+                            }),
               0);
 }
 
@@ -131,15 +135,18 @@ TEST_F(ProgressEndToEnd, AFileWithoutALengthHasBytesButNoFractionUntilItEnds) {
     const auto last = lastPerStream(reports);
     ASSERT_EQ(last.size(), 1u);
     EXPECT_EQ(last.begin()->second.totalBytes, static_cast<std::int64_t>(fs::file_size(route.bodyFile)));
-    EXPECT_GT(std::count_if(reports.begin(), reports.end(), [](const DownloadProgress& p) {
-                  return p.phase == Phase::downloading && p.bytes && !p.totalBytes && !p.fraction;
-              }),
+    EXPECT_GT(std::count_if(reports.begin(),
+                            reports.end(),
+                            [](const DownloadProgress& p) {
+                                return p.phase == Phase::downloading && p.bytes && !p.totalBytes && !p.fraction;
+                            }),
               0);
 }
 
 TEST_F(ProgressEndToEnd, ATitleThatReadsAsAProgressLineIsStillThePath) {
     const std::string title = "tallowin-progress download finished 1 1 NA NA NA 0";
-    fs::copy_file(MediaFixtures::fixture("clip.mp4"), MediaFixtures::folder() / (title + ".mp4"),
+    fs::copy_file(MediaFixtures::fixture("clip.mp4"),
+                  MediaFixtures::folder() / (title + ".mp4"),
                   fs::copy_options::overwrite_existing);
     std::string address = url("/");
     for (char c : title + ".mp4")
@@ -166,11 +173,12 @@ TEST_F(ProgressEndToEnd, AReencodeWithADurationRunsFromZeroToOne) {
     int starts = 0;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         ASSERT_TRUE(reports[i].fraction) << i;
-        if (*reports[i].fraction == 0.0 && (i == 0 || *reports[i - 1].fraction != 0.0))
+        if (*reports[i].fraction == 0.0 && (i == 0 || *reports[i - 1].fraction != 0.0)) {
             ++starts;
-        // A drop is only the second attempt starting again.
-        else if (i > 0)
+        } else if (i > 0) {
+            // A drop is only the second attempt starting again.
             EXPECT_GE(*reports[i].fraction, *reports[i - 1].fraction) << i;
+        }
     }
     EXPECT_LE(starts, 2);
 }
@@ -190,10 +198,10 @@ TEST_F(ProgressEndToEnd, ASourceWithoutADurationConvertsWithoutAFraction) {
 TEST_F(ProgressEndToEnd, ThePipelineGoesThroughItsPhasesInOrder) {
     MediaFixtures::fixture("dash/manifest.mpd");
     std::vector<Phase> phases;
-    VideoDownloader::download(url("/dash/manifest.mpd"), VideoQuality::highest, true, false, {}, {},
-                              [&phases](const DownloadProgress& p) {
-                                  if (phases.empty() || phases.back() != p.phase)
-                                      phases.push_back(p.phase);
-                              });
+    VideoDownloader::download(
+        url("/dash/manifest.mpd"), VideoQuality::highest, true, false, {}, {}, [&phases](const DownloadProgress& p) {
+            if (phases.empty() || phases.back() != p.phase)
+                phases.push_back(p.phase);
+        });
     EXPECT_EQ(phases, (std::vector{Phase::downloading, Phase::merging, Phase::checking}));
 }
