@@ -4,6 +4,7 @@
 #include "automation/CliOutput.h"
 #include "automation/StopOnSignal.h"
 #include "download/DownloadError.h"
+#include "download/DownloadProgressText.h"
 #include "download/MediaType.h"
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
@@ -65,7 +66,8 @@ std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
     return text;
 }
 
-// Redraws "<step> <elapsed>" once a second while the download runs, on a terminal only.
+// Redraws "<step> <elapsed>" once a second while the download runs, and at each change of step
+// or progress, on a terminal only. The step text carries the progress once there is some.
 class ActivityTicker {
 public:
     explicit ActivityTicker(ActivityLine& line) : m_line(line), m_start(std::chrono::steady_clock::now()) {
@@ -88,12 +90,11 @@ public:
     }
 
     void setStep(std::string step) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_step = std::move(step);
-        }
-        if (m_line.isTerminal())
-            m_line.show(m_step + " " + elapsedText(std::chrono::steady_clock::now() - m_start));
+        if (!m_line.isTerminal())
+            return;
+        std::lock_guard lock(m_mutex);
+        m_step = std::move(step);
+        m_line.show(m_step + " " + elapsedText(std::chrono::steady_clock::now() - m_start));
     }
 
 private:
@@ -108,11 +109,11 @@ private:
 std::string stepText(VideoDownloader::DownloadStep step) {
     switch (step) {
     case VideoDownloader::DownloadStep::downloading:
-        return "Downloading\u2026";
+        return DownloadProgressText::phaseText(DownloadProgress::Phase::downloading);
     case VideoDownloader::DownloadStep::probing:
-        return "Checking the file\u2026";
+        return DownloadProgressText::phaseText(DownloadProgress::Phase::checking);
     case VideoDownloader::DownloadStep::converting:
-        return "Converting to MP4\u2026";
+        return DownloadProgressText::phaseText(DownloadProgress::Phase::converting);
     }
     return {};
 }
@@ -181,10 +182,20 @@ int DownloadCommand::download(const std::string& url, VideoQuality quality, Stop
         {
             ActivityLine line;
             ActivityTicker ticker(line);
+            // Off a terminal nothing shows, so nothing needs to read the tools' progress.
+            DownloadProgressHandler onProgress;
+            if (line.isTerminal())
+                onProgress = [&ticker](const DownloadProgress& progress) {
+                    ticker.setStep(DownloadProgressText::describe(progress));
+                };
             video = VideoDownloader::download(
-                url, quality, m_forceMP4, m_compatibleMP4, stop.token(), [&ticker](VideoDownloader::DownloadStep step) {
-                    ticker.setStep(stepText(step));
-                });
+                url,
+                quality,
+                m_forceMP4,
+                m_compatibleMP4,
+                stop.token(),
+                [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
+                onProgress);
         }
         if (stop.interrupted())
             return stop.exitStatus();

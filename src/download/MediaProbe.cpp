@@ -8,6 +8,8 @@
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <charconv>
+#include <cmath>
 
 namespace {
 
@@ -31,6 +33,21 @@ std::optional<std::string> firstCodec(const nlohmann::json& streams, std::string
     return std::nullopt;
 }
 
+// ffprobe writes durations as decimal texts ("2.000000"); a missing one is left out or "N/A".
+std::optional<double> durationIn(const nlohmann::json& object) {
+    if (!object.is_object())
+        return std::nullopt;
+    const auto value = object.find("duration");
+    if (value == object.end() || !value->is_string())
+        return std::nullopt;
+    const std::string& text = value->get_ref<const std::string&>();
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(seconds) || seconds <= 0)
+        return std::nullopt;
+    return seconds;
+}
+
 std::string lowercased(std::string text) {
     for (char& c : text) {
         if (c >= 'A' && c <= 'Z')
@@ -44,7 +61,7 @@ std::string lowercased(std::string text) {
 MediaProbe MediaProbe::probe(const std::filesystem::path& file, std::stop_token stopToken) {
     const ToolProcessResult result =
         ToolProcess::run(BundledTools::ffprobe(),
-                         {"-v", "error", "-print_format", "json", "-show_streams", file.string()},
+                         {"-v", "error", "-print_format", "json", "-show_streams", "-show_format", file.string()},
                          std::nullopt,
                          std::move(stopToken));
     if (result.status != 0)
@@ -75,6 +92,15 @@ MediaProbe MediaProbe::fromReport(const std::filesystem::path& file, std::string
     probe.containerExtension = lowercased(extension);
     probe.videoCodec = firstCodec(streams, "video");
     probe.audioCodec = firstCodec(streams, "audio");
+    if (const auto format = json.find("format"); format != json.end())
+        probe.durationSeconds = durationIn(*format);
+    if (!probe.durationSeconds) {
+        for (const auto& stream : streams) {
+            const auto seconds = durationIn(stream);
+            if (seconds && (!probe.durationSeconds || *seconds > *probe.durationSeconds))
+                probe.durationSeconds = seconds;
+        }
+    }
     return probe;
 }
 

@@ -12,6 +12,7 @@ struct MediaProbe {
     std::string containerExtension;        // the file name's extension, lower-cased; may be empty
     std::optional<std::string> videoCodec; // codec_name of the first video stream (not a cover picture)
     std::optional<std::string> audioCodec; // codec_name of the first audio stream
+    std::optional<double> durationSeconds{}; // the container's duration, else the longest stream's; > 0
 
     bool operator==(const MediaProbe&) const = default;
 
@@ -21,7 +22,8 @@ struct MediaProbe {
     // "streams" array, and std::system_error when ffprobe cannot be launched.
     static MediaProbe probe(const std::filesystem::path& file, std::stop_token stopToken = {});
 
-    // Reads ffprobe's JSON report for the file. Throws nlohmann::json errors as probe() does.
+    // Reads ffprobe's JSON report for the file. Throws nlohmann::json errors as probe() does; a
+    // missing or unreadable duration is no error (durationSeconds stays empty).
     static MediaProbe fromReport(const std::filesystem::path& file, std::string_view report);
 
     // Video codecs every player takes in an MP4: {"h264", "hevc"}.

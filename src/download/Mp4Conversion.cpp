@@ -1,6 +1,7 @@
 #include "download/Mp4Conversion.h"
 
 #include "download/DownloadError.h"
+#include "download/FfmpegProgressParser.h"
 #include "download/YtdlpInvocation.h"
 #include "platform/HardwareVideo.h"
 #include "tools/BundledTools.h"
@@ -31,7 +32,7 @@ fs::path Mp4Conversion::outputPath(const fs::path& source, bool audioOnly) {
 
 std::vector<std::string>
 Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const Plan& plan, VideoEncoder encoder) {
-    std::vector<std::string> arguments{"-hide_banner", "-nostdin", "-y"};
+    std::vector<std::string> arguments{"-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats"};
     if (plan.audioOnly) {
         arguments.insert(arguments.end(), {"-i", source.string(), "-map", "0:a:0"});
         if (plan.copyAudio)
@@ -105,7 +106,8 @@ bool Mp4Conversion::outputUnfinished(std::string_view standardError) {
 Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                                              const MediaProbe& probe,
                                              const std::set<std::string>& allowedVideo,
-                                             std::stop_token stopToken) {
+                                             std::stop_token stopToken,
+                                             const DownloadProgressHandler& onProgress) {
     const Plan decided = plan(probe, allowedVideo);
     const fs::path output = outputPath(source, decided.audioOnly);
     auto outputExists = [&output] {
@@ -122,10 +124,34 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
         return DownloadError::conversionFailed(failureSummary(result.standardError));
     };
 
+    // One attempt's ffmpeg, reporting from 0.
+    auto runAttempt = [&](VideoEncoder encoder) {
+        FfmpegProgressParser parser(probe.durationSeconds);
+        ToolProcess::LineHandler onLine;
+        if (onProgress) {
+            DownloadProgress start;
+            start.phase = DownloadProgress::Phase::converting;
+            if (probe.durationSeconds)
+                start.fraction = 0.0;
+            onProgress(start);
+            onLine = [&parser, &onProgress](ToolProcess::Stream stream, std::string_view line) {
+                if (stream != ToolProcess::Stream::standardOutput)
+                    return;
+                if (auto progress = parser.read(line))
+                    onProgress(*progress);
+            };
+        }
+        return ToolProcess::run(BundledTools::ffmpeg(),
+                                arguments(source, output, decided, encoder),
+                                std::nullopt,
+                                stopToken,
+                                std::nullopt,
+                                onLine);
+    };
+
     const bool singleAttempt = decided.copyVideo || decided.audioOnly;
     const VideoEncoder firstEncoder = singleAttempt ? VideoEncoder::copy : VideoEncoder::hardware;
-    const ToolProcessResult first = ToolProcess::run(
-        BundledTools::ffmpeg(), arguments(source, output, decided, firstEncoder), std::nullopt, stopToken);
+    const ToolProcessResult first = runAttempt(firstEncoder);
     if (succeeded(first))
         return {output, decided.audioOnly ? !decided.copyAudio : !decided.copyVideo};
     // A run that says it succeeded, and the copy, get no second attempt.
@@ -138,8 +164,7 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
     if (stopToken.stop_requested())
         throw fail(first);
 
-    const ToolProcessResult second = ToolProcess::run(
-        BundledTools::ffmpeg(), arguments(source, output, decided, VideoEncoder::software), std::nullopt, stopToken);
+    const ToolProcessResult second = runAttempt(VideoEncoder::software);
     if (succeeded(second))
         return {output, true};
     throw fail(second);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadProgress.h"
 #include "download/MediaProbe.h"
 
 #include <filesystem>
@@ -38,7 +39,8 @@ Plan plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
 // With audioOnly: "T.opus" gives "T.m4a"; "T.m4a" gives "T.audio.m4a".
 std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);
 
-// One ffmpeg argument list. The video group follows the encoder; the rest follows the plan. An
+// One ffmpeg argument list: "-progress pipe:1 -nostats" (progress on standard output, none on
+// standard error) first, then the input. The video group follows the encoder; the rest follows the plan. An
 // audio-only plan maps the first audio stream alone and writes it with the MP4 muxer (the M4A
 // one refuses MP3); the encoder is then ignored.
 std::vector<std::string> arguments(const std::filesystem::path& source,
@@ -59,10 +61,13 @@ bool outputUnfinished(std::string_view standardError);
 // source is left in place; whatever a failed attempt wrote at the output path is removed. A stop
 // request ends the running ffmpeg, and then no second attempt starts. Throws
 // DownloadError::conversionFailed with failureSummary of the failed attempt's standard error,
-// and std::system_error when ffmpeg cannot be launched.
+// and std::system_error when ffmpeg cannot be launched. Each attempt reports the converting phase
+// to onProgress (on this thread, unthrottled) from 0, with a fraction of the probe's duration when
+// it has one.
 Result makeMP4(const std::filesystem::path& source,
                const MediaProbe& probe,
                const std::set<std::string>& allowedVideo,
-               std::stop_token stopToken = {});
+               std::stop_token stopToken = {},
+               const DownloadProgressHandler& onProgress = {});
 
 } // namespace Mp4Conversion

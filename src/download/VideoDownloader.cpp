@@ -3,12 +3,12 @@
 #include "download/DownloadError.h"
 #include "download/MediaProbe.h"
 #include "download/Mp4Conversion.h"
+#include "download/ProgressThrottle.h"
 #include "download/YtdlpInvocation.h"
 #include "platform/Platform.h"
 #include "tools/BundledTools.h"
 #include "tools/Uuid.h"
 #include "ytdlp/YtdlpResolver.h"
-
 
 namespace fs = std::filesystem;
 
@@ -42,10 +42,24 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
                                           bool forceMP4,
                                           bool compatibleMP4,
                                           std::stop_token stopToken,
-                                          const std::function<void(DownloadStep)>& onStep) {
-    auto report = [&onStep](DownloadStep step) {
+                                          const std::function<void(DownloadStep)>& onStep,
+                                          const DownloadProgressHandler& onProgress) {
+    ProgressThrottle throttle(onProgress);
+    DownloadProgressHandler progress;
+    if (onProgress)
+        progress = [&throttle](const DownloadProgress& value) { throttle.report(value); };
+    auto report = [&](DownloadStep step) {
         if (onStep)
             onStep(step);
+        if (!progress)
+            return;
+        DownloadProgress start;
+        start.phase = step == DownloadStep::downloading ? DownloadProgress::Phase::downloading
+                      : step == DownloadStep::probing   ? DownloadProgress::Phase::checking
+                                                        : DownloadProgress::Phase::converting;
+        // The conversion reports its own start, with a fraction when the duration is known.
+        if (step != DownloadStep::converting)
+            progress(start);
     };
 
     const YtdlpInstallation active = YtdlpResolver::shared().status(stopToken).active;
@@ -55,8 +69,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     fs::create_directories(workFolder);
 
     report(DownloadStep::downloading);
-    const fs::path downloaded =
-        YtdlpInvocation::run(active, url, workFolder, quality, forceMP4, forceMP4 && compatibleMP4, stopToken);
+    const fs::path downloaded = YtdlpInvocation::run(
+        active, url, workFolder, quality, forceMP4, forceMP4 && compatibleMP4, stopToken, progress);
     if (!forceMP4 || quality == VideoQuality::audioOnly)
         return {downloaded, false, false};
 
@@ -67,7 +81,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
         return {downloaded, false, false};
 
     report(DownloadStep::converting);
-    const Mp4Conversion::Result converted = Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken);
+    const Mp4Conversion::Result converted =
+        Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken, progress);
     std::error_code removeError;
     fs::remove(downloaded, removeError);
     return {converted.file, converted.reencoded, !converted.reencoded};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"
 
@@ -25,13 +26,17 @@ DownloadedVideo download(const std::string& url,
 // The step a download has reached, for an activity display.
 enum class DownloadStep { downloading, probing, converting };
 
-// The same, reporting each step as it begins (on the calling thread).
+// The same, reporting each step as it begins (on the calling thread), and, with onProgress, how
+// far each phase has come (on the calling thread, at most ten times a second, every change of
+// phase or stream at once; see DownloadProgress). Without onProgress nothing reads the tools'
+// progress.
 DownloadedVideo download(const std::string& url,
                          VideoQuality quality,
                          bool forceMP4,
                          bool compatibleMP4,
                          std::stop_token stopToken,
-                         const std::function<void(DownloadStep)>& onStep);
+                         const std::function<void(DownloadStep)>& onStep,
+                         const DownloadProgressHandler& onProgress = {});
 
 // The staging folder: $XDG_CACHE_HOME/<bundle identifier>/Downloads.
 const std::filesystem::path& downloadsDirectory();

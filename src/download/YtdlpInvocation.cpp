@@ -2,6 +2,7 @@
 
 #include "download/DownloadError.h"
 #include "download/FormatSelection.h"
+#include "download/YtdlpProgressParser.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -56,6 +57,16 @@ std::optional<fs::path> onlyVisibleEntry(const fs::path& workFolder) {
     return found;
 }
 
+// Post-processing progress shares standard error with the errors; it is never the failure's cause.
+std::string withoutProgressLines(std::string_view standardError) {
+    std::string kept;
+    for (const std::string& line : Text::splitLinesKeepingCarriageReturns(standardError)) {
+        if (!YtdlpProgressParser::isProgressLine(line))
+            kept += line + "\n";
+    }
+    return kept;
+}
+
 } // namespace
 
 bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
@@ -76,7 +87,14 @@ std::vector<std::string> YtdlpInvocation::arguments(
         // The generic extractor makes a playlist of a page with several videos even so.
         "--playlist-items",
         "1",
-        "--no-progress",
+        // Progress as lines of our own on standard output (download) and standard error
+        // (post-processing), read as they arrive; one line each, never redrawn in place.
+        "--progress",
+        "--newline",
+        "--progress-template",
+        "download:" + YtdlpProgressParser::downloadTemplate(),
+        "--progress-template",
+        "postprocess:" + YtdlpProgressParser::postprocessTemplate(),
         "--no-mtime",
         // A stalled body fails in about a minute (4 tries of 15 s) instead of nearly four (11 of 20).
         "--socket-timeout",
@@ -96,6 +114,9 @@ std::vector<std::string> YtdlpInvocation::arguments(
         "home:.",
         "--paths",
         "temp:.",
+        // The chosen format ids ("137+140"), to tell which stream of how many is coming.
+        "--print",
+        "before_dl:" + YtdlpProgressParser::formatsTemplate(),
         "--print",
         "after_move:filepath",
     };
@@ -111,7 +132,8 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               VideoQuality quality,
                               bool preferMP4,
                               bool compatible,
-                              std::stop_token stopToken) {
+                              std::stop_token stopToken,
+                              const DownloadProgressHandler& onProgress) {
     const auto argumentList = arguments(url, workFolder, quality, preferMP4, compatible);
     const fs::path& helpers = BundledTools::helpersDirectory();
     const fs::path link = workFolder / helpersLinkName;
@@ -122,7 +144,16 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
     ToolProcessResult result;
     try {
-        result = ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken));
+        YtdlpProgressParser parser;
+        ToolProcess::LineHandler onLine;
+        if (onProgress) {
+            onLine = [&parser, &onProgress](ToolProcess::Stream, std::string_view line) {
+                if (auto progress = parser.read(line))
+                    onProgress(*progress);
+            };
+        }
+        result =
+            ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
     } catch (...) {
         std::error_code ignored;
         if (linked)
@@ -134,7 +165,7 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         fs::remove(link, ignored);
     }
     if (result.status != 0)
-        throw DownloadError::downloadFailed(summarize(result.standardError));
+        throw DownloadError::downloadFailed(summarize(withoutProgressLines(result.standardError)));
     return producedFile(result.standardOutput, workFolder);
 }
 
@@ -142,7 +173,7 @@ fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs
     std::optional<std::string> lastLine;
     for (const std::string& line : Text::splitLines(standardOutput)) {
         std::string trimmed = Text::trimSpaces(line);
-        if (!trimmed.empty())
+        if (!trimmed.empty() && !YtdlpProgressParser::isProgressLine(trimmed))
             lastLine = std::move(trimmed);
     }
     if (lastLine) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "download/DownloadProgress.h"
 #include "download/VideoQuality.h"
 #include "ytdlp/YtdlpInstallation.h"
 
@@ -32,7 +33,8 @@ std::vector<std::string> arguments(const std::string& url,
                                    bool compatible);
 
 // Logs which copy runs, runs it in the work folder and blocks until it ends; a stop request
-// terminates it (and the run then fails like any other). Returns the produced file. Makes and
+// terminates it (and the run then fails like any other). Returns the produced file. Each progress
+// line is read as it arrives and handed to onProgress (on this thread, unthrottled). Makes and
 // removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
 // it cannot be made).
 // Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error),
@@ -43,9 +45,11 @@ std::filesystem::path run(const YtdlpInstallation& installation,
                           VideoQuality quality,
                           bool preferMP4,
                           bool compatible,
-                          std::stop_token stopToken = {});
+                          std::stop_token stopToken = {},
+                          const DownloadProgressHandler& onProgress = {});
 
-// The produced file: the path on the last non-blank line of yt-dlp's output when it names a
+// The produced file: the path on the last non-blank line of yt-dlp's output that is not a progress
+// line (YtdlpProgressParser::isProgressLine) when it names a
 // regular file inside the work folder, else the one entry of the work folder that is a regular
 // file and not hidden. Only a file inside the work folder may be returned, since a conversion
 // deletes its source afterwards. Throws DownloadError::noOutputFile.

@@ -216,3 +216,49 @@ TEST_F(DownloadCommand, OnATerminalShowsTheActivityAndClearsItBeforeThePath) {
     // The line is erased before the path is printed, so the path stands alone on its line.
     EXPECT_EQ(shown.rfind("\r\033[K", path) + 4, path) << shown;
 }
+
+TEST_F(DownloadCommand, OnATerminalTheActivityCarriesTheProgress) {
+    DownloadFakes::installYtdlp("echo 'tallowin-progress formats 1+2'\n"
+                                "echo 'tallowin-progress download downloading 12300000 45600000 NA 2100000.0 20 1'\n"
+                                "sleep 0.3; echo 'tallowin-progress postprocess started Merger' >&2; sleep 0.3\n"
+                                ": > clip.webm; echo \"$PWD/clip.webm\"\n");
+    DownloadFakes::installFfprobe(
+        R"({"streams":[{"codec_type":"video","codec_name":"vp9"}],"format":{"duration":"2.0"}})");
+    DownloadFakes::installFfmpeg("sleep 0.3; printf 'out_time_us=1000000\\nprogress=continue\\n'; sleep 0.3\n"
+                                 ": > \"$out\"\n");
+    const std::string command = DownloadFakes::shellQuoted(cliPath().string()) + " download https://a.test/v";
+    const auto result = ToolProcess::run("/usr/bin/env",
+                                         {"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
+                                          "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
+                                          "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
+                                          "/usr/bin/script",
+                                          "-qec",
+                                          command,
+                                          "/dev/null"});
+    ASSERT_EQ(result.status, 0) << result.standardOutput << result.standardError;
+    const std::string& shown = result.standardOutput;
+    std::size_t from = 0;
+    for (const char* text : {"\r\033[KDownloading\u2026 26% \u00b7 12.3 of 45.6 MB \u00b7 2.1 MB/s \u00b7 0:20 left "
+                             "\u00b7 stream 1 of 2 0:0",
+                             "\r\033[KMerging\u2026 0:0",
+                             "\r\033[KChecking the file\u2026 0:0",
+                             "\r\033[KConverting to MP4\u2026 0% 0:0",
+                             "\r\033[KConverting to MP4\u2026 50% 0:0"}) {
+        const auto at = shown.find(text, from);
+        ASSERT_NE(at, std::string::npos) << text << " after " << from << " in " << shown;
+        from = at;
+    }
+}
+
+TEST_F(DownloadCommand, OffATerminalProgressShowsNowhere) {
+    DownloadFakes::installYtdlp("echo 'tallowin-progress download downloading 1 2 NA NA NA 0'\n"
+                                ": > clip.mp4; echo \"$PWD/clip.mp4\"\n"
+                                "echo 'tallowin-progress postprocess started Merger' >&2\n");
+    DownloadFakes::installFfprobe(
+        R"({"streams":[{"codec_type":"video","codec_name":"h264"}],"format":{"duration":"2.0"}})");
+    const auto result = runDownload({"https://a.test/v"});
+    ASSERT_EQ(result.status, 0) << result.standardError;
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(result.standardOutput.find("tallowin-progress"), std::string::npos) << result.standardOutput;
+    EXPECT_EQ(result.standardOutput.find('\n'), result.standardOutput.size() - 1) << result.standardOutput;
+}

@@ -84,13 +84,14 @@ TEST(ProbeReport, MalformedReportsThrowTheDecodersError) {
     }
 }
 
-TEST(MediaProbe, RunsFfprobeWithItsSixArguments) {
+TEST(MediaProbe, RunsFfprobeWithItsSevenArguments) {
     DownloadFakes::clearRecords();
     DownloadFakes::installFfprobe(R"({"streams":[{"codec_type":"video","codec_name":"vp9"}]})");
     const fs::path file = Sandbox::makeTempFolder("probe") / "it's $HOME.webm";
     EXPECT_EQ(MediaProbe::probe(file), (MediaProbe{"webm", "vp9", std::nullopt}));
     EXPECT_EQ(DownloadFakes::recordedArguments("ffprobe"),
-              (std::vector<std::string>{"-v", "error", "-print_format", "json", "-show_streams", file.string()}));
+              (std::vector<std::string>{
+                  "-v", "error", "-print_format", "json", "-show_streams", "-show_format", file.string()}));
 }
 
 TEST(MediaProbe, FailingFfprobeIsConversionFailed) {
@@ -123,4 +124,21 @@ TEST(MediaProbe, HardwareIsAskedOnlyForTheFourExactNames) {
     HardwareVideo::setAnswerSource([](std::string_view codec) { return codec == "vp9"; });
     EXPECT_EQ(MediaProbe::allowedVideoCodecs(false), (std::set<std::string>{"h264", "hevc"}));
     HardwareVideo::setAnswerSource({});
+}
+
+TEST(MediaProbe, DurationIsTheContainersElseTheLongestStreams) {
+    struct Row {
+        const char* report;
+        std::optional<double> duration;
+    };
+    const Row rows[] = {
+        {R"({"streams":[{"duration":"1.5"}],"format":{"duration":"2.000000"}})", 2.0},
+        {R"({"streams":[{"duration":"1.5"},{"duration":"2.25"}],"format":{}})", 2.25},
+        {R"({"streams":[{"duration":"1.5"}],"format":{"duration":"N/A"}})", 1.5},
+        {R"({"streams":[{"codec_type":"video"}],"format":{"filename":"a.h264"}})", std::nullopt},
+        {R"({"streams":[{"duration":"0.000000"}]})", std::nullopt},
+        {R"({"streams":[],"format":{"duration":7}})", std::nullopt},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(MediaProbe::fromReport("/w/a.mkv", row.report).durationSeconds, row.duration) << row.report;
 }

@@ -95,7 +95,8 @@ TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
 TEST(Mp4Conversion, AudioOnlyMapsTheFirstAudioStreamIntoTheMp4Muxer) {
     const Plan copy{false, true, false, true};
     const Plan reencode{false, false, false, true};
-    const std::vector<std::string> head{"-hide_banner", "-nostdin", "-y", "-i", "/w/a.mp3", "-map", "0:a:0"};
+    const std::vector<std::string> head{
+        "-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats", "-i", "/w/a.mp3", "-map", "0:a:0"};
     const std::vector<std::string> tail{"-movflags", "+faststart", "-f", "mp4", "/w/a.m4a"};
     EXPECT_EQ(Mp4Conversion::arguments("/w/a.mp3", "/w/a.m4a", copy, Mp4Conversion::VideoEncoder::hardware),
               join({head, {"-c:a", "copy"}, tail}));
@@ -275,6 +276,9 @@ TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTh
     const std::vector<std::string> head{"-hide_banner",
                                         "-nostdin",
                                         "-y",
+                                        "-progress",
+                                        "pipe:1",
+                                        "-nostats",
                                         "-hwaccel",
                                         "vaapi",
                                         "-i",
@@ -315,6 +319,9 @@ TEST(Mp4Conversion, CopyingRunsOnceAndFailsWithItsSummary) {
               (std::vector<std::string>{"-hide_banner",
                                         "-nostdin",
                                         "-y",
+                                        "-progress",
+                                        "pipe:1",
+                                        "-nostats",
                                         "-i",
                                         source.string(),
                                         "-map",

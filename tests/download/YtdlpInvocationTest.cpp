@@ -49,7 +49,14 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "--no-playlist",
         "--playlist-items",
         "1",
-        "--no-progress",
+        "--progress",
+        "--newline",
+        "--progress-template",
+        "download:tallowin-progress download %(progress.status)s %(progress.downloaded_bytes)s "
+        "%(progress.total_bytes)s %(progress.total_bytes_estimate)s %(progress.speed)s %(progress.eta)s "
+        "%(info.format_id)s",
+        "--progress-template",
+        "postprocess:tallowin-progress postprocess %(progress.status)s %(progress.postprocessor)s",
         "--no-mtime",
         "--socket-timeout",
         "15",
@@ -66,6 +73,8 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "home:.",
         "--paths",
         "temp:.",
+        "--print",
+        "before_dl:tallowin-progress formats %(format_id)s",
         "--print",
         "after_move:filepath",
         "--format",
@@ -84,7 +93,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 25u);
+    ASSERT_EQ(arguments.size(), 32u);
     EXPECT_EQ(arguments.back(), "https://a.test/v");
 }
 
@@ -274,4 +283,30 @@ TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {
 
 TEST(SweepOldDownloads, MissingFolderIsSilent) {
     EXPECT_NO_THROW(YtdlpInvocation::sweepOldDownloads(Sandbox::root() / "no-such-folder"));
+}
+
+TEST(ProducedFile, ProgressLinesAreNeverThePath) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    // A title that reads as a progress line, and a progress line in the work folder's name space.
+    const std::string title = "tallowin-progress download finished 1 1 NA NA NA 0";
+    writeFile(work / (title + ".mp4"), "x");
+    writeFile(work / "tallowin-progress formats 0", "x");
+    EXPECT_EQ(YtdlpInvocation::producedFile((work / (title + ".mp4")).string() + "\n" + title + "\n", work),
+              work / (title + ".mp4"));
+    // Relative, it would name a file; as our own line it is skipped all the same.
+    EXPECT_EQ(kindOf([&] { YtdlpInvocation::producedFile("tallowin-progress formats 0\n", work); }),
+              DownloadError::Kind::noOutputFile);
+}
+
+TEST(YtdlpInvocation, PostProcessingProgressIsNeverTheFailuresCause) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    DownloadFakes::installYtdlp("echo 'the real cause' >&2\n"
+                                "echo 'tallowin-progress postprocess started Merger' >&2\nexit 1\n");
+    try {
+        YtdlpInvocation::run(bundled("2025.01.15"), "https://a.test/v", work, VideoQuality::highest, true, false);
+        FAIL() << "no error";
+    } catch (const DownloadError& error) {
+        EXPECT_EQ(error.kind(), DownloadError::Kind::downloadFailed);
+        EXPECT_NE(std::string(error.what()).find("the real cause"), std::string::npos) << error.what();
+    }
 }

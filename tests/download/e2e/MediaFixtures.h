@@ -15,7 +15,8 @@ const std::filesystem::path& folder();
 // The fixture's path, made on first use (blocks while ffmpeg runs): clip.webm (VP9/Opus),
 // clip.mkv and clip.mp4 (H.264/AAC), vp9.mp4 (VP9/AAC), hevc.mkv (HEVC/Opus), audio.m4a (AAC, no
 // video), all 320x180 and two seconds long, and dash/manifest.mpd with an H.264 320x180, a VP9
-// 640x360 and an AAC rendition.
+// 640x360 and an AAC rendition, hls/index.m3u8 (H.264/AAC, three one-second segments), and raw.h264
+// (an elementary H.264 stream without a duration).
 std::filesystem::path fixture(const std::string& name);
 
 // Runs the shipped ffmpeg with these arguments (after "-hide_banner -loglevel error -y") and

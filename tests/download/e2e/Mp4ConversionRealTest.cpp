@@ -25,12 +25,19 @@ fs::path copyOf(const std::string& name) {
 
 const std::set<std::string> compatibleSet{"h264", "hevc"};
 
+// The probe without its duration, which the fixtures' rows check on their own (about two seconds).
+MediaProbe codecsOf(MediaProbe probe) {
+    EXPECT_NEAR(probe.durationSeconds.value_or(0), 2.0, 0.1);
+    probe.durationSeconds.reset();
+    return probe;
+}
+
 } // namespace
 
 TEST(Mp4ConversionReal, MkvWithH264AndAacIsRemuxed) {
     const fs::path source = copyOf("clip.mkv");
     const MediaProbe probe = MediaProbe::probe(source);
-    EXPECT_EQ(probe, (MediaProbe{"mkv", "h264", "aac"}));
+    EXPECT_EQ(codecsOf(probe), (MediaProbe{"mkv", "h264", "aac"}));
     const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
     EXPECT_EQ(result.file, source.parent_path() / "clip.mp4");
     EXPECT_FALSE(result.reencoded);
@@ -43,7 +50,7 @@ TEST(Mp4ConversionReal, WebmWithVp9AndOpusIsReencodedAfterTheHardwareAttemptFail
     // The hardware encoder's attempt needs a VA-API device; where there is none it fails at once.
     const fs::path source = copyOf("clip.webm");
     const MediaProbe probe = MediaProbe::probe(source);
-    EXPECT_EQ(probe, (MediaProbe{"webm", "vp9", "opus"}));
+    EXPECT_EQ(codecsOf(probe), (MediaProbe{"webm", "vp9", "opus"}));
     const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
     EXPECT_EQ(result.file, source.parent_path() / "clip.mp4");
     EXPECT_TRUE(result.reencoded);
@@ -66,7 +73,7 @@ TEST(Mp4ConversionReal, Mp4WithVp9GoesToH264Mp4) {
 TEST(Mp4ConversionReal, HevcWithOpusCopiesTheVideoAndReencodesTheAudio) {
     const fs::path source = copyOf("hevc.mkv");
     const MediaProbe probe = MediaProbe::probe(source);
-    EXPECT_EQ(probe, (MediaProbe{"mkv", "hevc", "opus"}));
+    EXPECT_EQ(codecsOf(probe), (MediaProbe{"mkv", "hevc", "opus"}));
     const auto plan = Mp4Conversion::plan(probe, compatibleSet);
     EXPECT_FALSE(plan.hardwareDecode);
     const auto arguments =
@@ -83,7 +90,7 @@ TEST(Mp4ConversionReal, HevcWithOpusCopiesTheVideoAndReencodesTheAudio) {
 TEST(Mp4ConversionReal, NoVideoBecomesAnM4aOfTheAudio) {
     const fs::path source = copyOf("audio.m4a");
     const MediaProbe probe = MediaProbe::probe(source);
-    EXPECT_EQ(probe, (MediaProbe{"m4a", std::nullopt, "aac"}));
+    EXPECT_EQ(codecsOf(probe), (MediaProbe{"m4a", std::nullopt, "aac"}));
     const auto result = Mp4Conversion::makeMP4(source, probe, compatibleSet);
     EXPECT_EQ(result.file, source.parent_path() / "audio.audio.m4a");
     EXPECT_FALSE(result.reencoded);
