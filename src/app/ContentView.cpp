@@ -562,6 +562,7 @@ void ContentView::announce(QWidget* widget, const QString& text) {
     QAccessible::updateAccessibility(&changed);
     QAccessibleEvent alert(widget, QAccessible::Alert);
     QAccessible::updateAccessibility(&alert);
+    emit announced(widget, text);
 }
 
 void ContentView::describeControls() {
@@ -620,25 +621,36 @@ void ContentView::keyPressEvent(QKeyEvent* event) {
 
 int ContentView::statusAreaCap() const {
     const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int floor = 3 * fontMetrics().lineSpacing();
     if (!shown)
         return QWIDGETSIZE_MAX;
     const int available = shown->availableGeometry().height();
-    // What the window needs besides the outcome area: the menu bar and frame, and the rest of the content.
-    const int chrome = (window() != this ? window()->height() - height() : 0) + titleBarAllowance;
-    const int width = m_statusArea->width() > 0 ? m_statusArea->width() : 380;
-    const int others = layout()->totalHeightForWidth(this->width()) -
-                       (m_statusArea->isVisibleTo(this) ? m_statusArea->heightForWidth(width) : 0);
-    const int floor = 3 * fontMetrics().lineSpacing();
-    return std::max(available - chrome - others, floor);
+    if (!m_statusArea->isVisibleTo(this) || window() == this)
+        return std::max(available / 3, floor);
+    // Everything but the outcome area, as laid out now (the menu bar included); it does not depend
+    // on the cap, so one measurement after the layout has run settles it.
+    const int others = window()->height() - m_statusArea->height();
+    return std::max(available - titleBarAllowance - others, floor);
 }
 
 void ContentView::fitToScreen() {
-    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
-    if (shown)
-        m_updateText->setMaximumTextHeight(shown->availableGeometry().height() / 5);
-    m_statusArea->setMaximumHeight(QWIDGETSIZE_MAX);
-    m_statusArea->setMaximumHeight(statusAreaCap());
-    m_statusArea->updateGeometry();
+    // Measured once the pending layout has run, so the heights read are the ones shown.
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_fitPending = false;
+            if (const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen())
+                m_updateText->setMaximumTextHeight(shown->availableGeometry().height() / 5);
+            const int cap = statusAreaCap();
+            if (cap != m_statusArea->maximumHeight()) {
+                m_statusArea->setMaximumHeight(cap);
+                m_statusArea->updateGeometry();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void ContentView::showFileMenu(const QPoint& position) {

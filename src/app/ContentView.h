@@ -72,6 +72,10 @@ public:
     // outside 0…1 is clamped.
     static QString progressText(double fraction);
 
+signals:
+    // A download's or an update's outcome was just announced to screen readers through widget.
+    void announced(QWidget* widget, const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -98,7 +102,7 @@ private:
     void saveCopy();
     void complain(const QString& text);
     // Tells a screen reader what widget now says: its accessible name changes and an alert follows.
-    static void announce(QWidget* widget, const QString& text);
+    void announce(QWidget* widget, const QString& text);
 
     YtdlpUpdater& m_updater;
     Services m_services;
@@ -136,6 +140,7 @@ private:
     // Where the keyboard focus was when the running download began, to return to when it ends.
     QPointer<QWidget> m_focusBeforeRun;
     bool m_showingRun = false;
+    bool m_fitPending = false;
     DownloadTester::State::Kind m_announcedDownload = DownloadTester::State::Kind::idle;
     YtdlpUpdater::State::Kind m_announcedUpdate = YtdlpUpdater::State::Kind::idle;
 
