@@ -52,7 +52,7 @@
     <name>ContentView</name>
     <message>
         <source>Highest quality</source>
-        <translation>Höchste Qualität</translation>
+        <translation>Beste Qualität</translation>
     </message>
     <message>
         <source>4K</source>
@@ -108,7 +108,7 @@
     </message>
     <message>
         <source>Force MP4</source>
-        <translation>MP4 erzwingen</translation>
+        <translation>Immer MP4</translation>
     </message>
     <message>
         <source>Compatible (H.264)</source>
@@ -212,7 +212,7 @@
     </message>
     <message>
         <source>Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio only returns just the sound, as an M4A when Force MP4 is on.</source>
-        <translation>Höchste Qualität nimmt die besten Streams, die zu den MP4-Einstellungen passen; 4K nimmt den besten Stream bis 2160p, auch wenn er umgewandelt werden muss; 1080p, 720p und 480p begrenzen die Auflösung und brauchen weniger Platz. Nur Ton liefert nur den Ton, als M4A, wenn „MP4 erzwingen“ an ist.</translation>
+        <translation>Beste Qualität nimmt die besten Streams, die zu den MP4-Einstellungen passen; 4K nimmt den besten Stream bis 2160p, auch wenn er umgewandelt werden muss; 1080p, 720p und 480p begrenzen die Auflösung und brauchen weniger Platz. Nur Ton liefert nur den Ton, als M4A, wenn „Immer MP4“ an ist.</translation>
     </message>
     <message>
         <source>Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.</source>

@@ -17,7 +17,9 @@
 
 namespace {
 
-QString qs(const std::optional<std::string>& text) { return text ? QString::fromStdString(*text) : QString(); }
+QString qs(const std::optional<std::string>& text) {
+    return text ? QString::fromStdString(*text) : QString();
+}
 
 QString firstString(const QJsonObject& object, std::initializer_list<const char*> keys) {
     for (const char* key : keys) {
@@ -55,7 +57,8 @@ std::vector<AboutDialog::Component> AboutDialog::shippedComponents(const std::fi
         }
         for (const QJsonValue& value : entries) {
             const QJsonObject entry = value.toObject();
-            Component component{firstString(entry, {"name", "component", "title"}), {},
+            Component component{firstString(entry, {"name", "component", "title"}),
+                                {},
                                 firstString(entry, {"license", "licence", "spdx", "spdx_id"}),
                                 firstString(entry, {"file", "path", "files", "text"})};
             if (component.name.isEmpty())
@@ -190,6 +193,8 @@ AboutDialog::AboutDialog(Facts facts, QWidget* parent) : QDialog(parent), m_fact
     root->addWidget(buttons);
     buttons->button(QDialogButtonBox::Close)->setDefault(true);
     buttons->button(QDialogButtonBox::Close)->setFocus();
+    // Wide enough that the sentences read as lines, not as a column.
+    what->setMinimumWidth(fontMetrics().averageCharWidth() * 60);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
@@ -197,9 +202,11 @@ void AboutDialog::openLink(const QString& link) {
     const QUrl url(link);
     if (m_facts.open(url))
         return;
-    auto* box = new QMessageBox(QMessageBox::Warning, tr("About Tallowin"),
+    auto* box = new QMessageBox(QMessageBox::Warning,
+                                tr("About Tallowin"),
                                 tr("Could not open %1.").arg(url.isLocalFile() ? url.toLocalFile() : link),
-                                QMessageBox::Ok, this);
+                                QMessageBox::Ok,
+                                this);
     box->setObjectName(QStringLiteral("openFailed"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();

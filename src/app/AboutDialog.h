@@ -23,9 +23,9 @@ public:
     };
 
     struct Facts {
-        QString version;                       // Platform::applicationVersion()
-        std::optional<std::string> ytdlp;      // the active yt-dlp, as the window knows it
-        std::optional<std::string> ffmpeg;     // as the window looked it up
+        QString version;                   // Platform::applicationVersion()
+        std::optional<std::string> ytdlp;  // the active yt-dlp, as the window knows it
+        std::optional<std::string> ffmpeg; // as the window looked it up
         std::optional<std::string> deno;
         std::filesystem::path licensesFolder;  // <package>/Contents/Resources/licenses
         std::function<bool(const QUrl&)> open; // QDesktopServices::openUrl by default

@@ -316,6 +316,8 @@ QWidget* ContentView::makeTryItBox() {
     // long error push the window past the bottom of the screen.
     m_statusArea = new FittingScrollArea(box);
     m_statusArea->setObjectName(QStringLiteral("statusArea"));
+    connect(m_statusArea, &FittingScrollArea::contentChanged, this, &ContentView::fitToScreen);
+    m_statusArea->setFixedHeight(0); // always fixed, so its share of the window is known (fitToScreen)
     auto* status = new QWidget(m_statusArea);
     status->setObjectName(QStringLiteral("statusContent"));
     status->setAutoFillBackground(false);
@@ -602,9 +604,9 @@ void ContentView::describeControls() {
 
 void ContentView::setTabOrder() {
     // The visual order: the update row, then the form top to bottom, then the outcome.
-    const QWidget* chain[] = {m_updateText,    m_updateButton,   m_urlField,   m_qualityPicker,
-                              m_forceMP4,      m_compatibleMP4,  m_cancelButton, m_downloadButton,
-                              m_fileName,      m_showInFolder,   m_failedText};
+    const QWidget* chain[] = {m_updateText,   m_updateButton,  m_urlField,     m_qualityPicker,
+                              m_forceMP4,     m_compatibleMP4, m_cancelButton, m_downloadButton,
+                              m_fileName,     m_showInFolder,  m_failedText};
     for (size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
 }
@@ -625,11 +627,12 @@ int ContentView::statusAreaCap() const {
     if (!shown)
         return QWIDGETSIZE_MAX;
     const int available = shown->availableGeometry().height();
-    if (!m_statusArea->isVisibleTo(this) || window() == this)
+    if (window() == this)
         return std::max(available / 3, floor);
-    // Everything but the outcome area, as laid out now (the menu bar included); it does not depend
-    // on the cap, so one measurement after the layout has run settles it.
-    const int others = window()->height() - m_statusArea->height();
+    // Everything but the outcome area (the menu bar included), from the size hints the fixed-size
+    // window takes its height from; the area's own share is the fixed height it was last given.
+    const int others =
+        window()->sizeHint().height() - (m_statusArea->isVisibleTo(this) ? m_statusArea->maximumHeight() : 0);
     return std::max(available - titleBarAllowance - others, floor);
 }
 
@@ -644,11 +647,12 @@ void ContentView::fitToScreen() {
             m_fitPending = false;
             if (const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen())
                 m_updateText->setMaximumTextHeight(shown->availableGeometry().height() / 5);
-            const int cap = statusAreaCap();
-            if (cap != m_statusArea->maximumHeight()) {
-                m_statusArea->setMaximumHeight(cap);
-                m_statusArea->updateGeometry();
-            }
+            // The area spans the form's column, as the link field does.
+            const int wanted = m_statusArea->contentHeight(m_urlField->width());
+            const int height = std::min(wanted, statusAreaCap());
+            // Only a change is applied: an equal height would ask for another round.
+            if (height != m_statusArea->maximumHeight() || height != m_statusArea->minimumHeight())
+                m_statusArea->setFixedHeight(height);
         },
         Qt::QueuedConnection);
 }

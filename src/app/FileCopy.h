@@ -15,7 +15,9 @@ enum class Result { copied, stopped };
 // is never overwritten: throws std::filesystem::filesystem_error with std::errc::file_exists,
 // also when the target appears while the copy runs. Any read, write or rename failure throws
 // std::filesystem::filesystem_error; no temporary file is left behind.
-Result copyWhole(const std::filesystem::path& source, const std::filesystem::path& target, bool replace,
+Result copyWhole(const std::filesystem::path& source,
+                 const std::filesystem::path& target,
+                 bool replace,
                  std::stop_token stopToken = {});
 
 } // namespace FileCopy

@@ -12,9 +12,7 @@ FittingScrollArea::FittingScrollArea(QWidget* parent) : QScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setAutoFillBackground(false);
-    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Maximum);
-    policy.setHeightForWidth(true);
-    setSizePolicy(policy);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 }
 
 int FittingScrollArea::contentHeight(int width) const {
@@ -26,20 +24,29 @@ int FittingScrollArea::contentHeight(int width) const {
     return std::max(height, 0);
 }
 
-int FittingScrollArea::heightForWidth(int width) const {
-    return std::min(contentHeight(width) + 2 * frameWidth(), maximumHeight());
-}
-
 QSize FittingScrollArea::sizeHint() const {
     const int width = this->width() > 0 ? this->width() : (widget() ? widget()->sizeHint().width() : 0);
-    return {widget() ? widget()->sizeHint().width() : 0, heightForWidth(width)};
+    return {widget() ? widget()->sizeHint().width() : 0, std::min(contentHeight(width), maximumHeight())};
 }
 
-QSize FittingScrollArea::minimumSizeHint() const { return {0, 0}; }
+QSize FittingScrollArea::minimumSizeHint() const {
+    return {0, 0};
+}
 
 bool FittingScrollArea::eventFilter(QObject* watched, QEvent* event) {
     // The content's size changed (a part shown or hidden, a new text): ask again.
-    if (watched == widget() && event->type() == QEvent::LayoutRequest)
+    if (watched == widget() && event->type() == QEvent::LayoutRequest) {
         updateGeometry();
+        emit contentChanged();
+    }
     return QScrollArea::eventFilter(watched, event);
+}
+
+bool FittingScrollArea::viewportEvent(QEvent* event) {
+    // The content's size hint changed; Qt tells the viewport, which has no layout to pass it on.
+    if (event->type() == QEvent::LayoutRequest) {
+        updateGeometry();
+        emit contentChanged();
+    }
+    return QScrollArea::viewportEvent(event);
 }

@@ -7,7 +7,9 @@
 #include <QTranslator>
 
 // Q_INIT_RESOURCE must be used outside any namespace.
-static void registerCatalogues() { Q_INIT_RESOURCE(tallowin_translations); }
+static void registerCatalogues() {
+    Q_INIT_RESOURCE(tallowin_translations);
+}
 
 namespace Translations {
 
@@ -54,6 +56,8 @@ QString install(QCoreApplication& application, const QStringList& languages) {
     return {};
 }
 
-QStringList userLanguages() { return QLocale().uiLanguages(); }
+QStringList userLanguages() {
+    return QLocale().uiLanguages();
+}
 
 } // namespace Translations

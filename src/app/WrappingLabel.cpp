@@ -15,7 +15,8 @@ WrappingLabel::WrappingLabel(QWidget* parent) : QTextEdit(parent) {
     setLineWrapMode(QTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // Grows with its text; it scrolls only once capped (setMaximumTextHeight).
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTabChangesFocus(true);
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     document()->setDocumentMargin(0);
@@ -36,6 +37,7 @@ void WrappingLabel::setText(const QString& text) {
 
 void WrappingLabel::setMaximumTextHeight(int height) {
     m_maximumTextHeight = std::max(height, fontMetrics().lineSpacing());
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     updateGeometry();
 }
 

@@ -75,7 +75,9 @@ struct Harness {
         services.version = [this](const std::filesystem::path& tool, std::stop_token stop) {
             return tool.filename() == "ffmpeg" ? ffmpegRuns.wait(stop) : denoRuns.wait(stop);
         };
-        services.reveal = [this](const std::filesystem::path& file, std::function<void()>) { revealed.push_back(file); };
+        services.reveal = [this](const std::filesystem::path& file, std::function<void()>) {
+            revealed.push_back(file);
+        };
         host = std::make_unique<QWidget>();
         view = new ContentView(*updater, services, host.get());
         host->show();
