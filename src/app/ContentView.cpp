@@ -1,13 +1,28 @@
 #include "app/ContentView.h"
 
 #include "app/ElidedLabel.h"
+#include "app/FileCopy.h"
 #include "app/FileRevealer.h"
+#include "app/FittingScrollArea.h"
 #include "app/WidgetLook.h"
+#include "app/WrappingLabel.h"
 #include "app/YtdlpUpdater.h"
 #include "tools/BundledTools.h"
 
+#include <QAccessible>
+#include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QWindow>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -56,6 +71,32 @@ void setSymbol(QLabel* icon, const char* symbol) {
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
+// The picker's entries, named here for lupdate; the picker translates them by their English text.
+[[maybe_unused]] const char* const qualityLabels[] = {
+    QT_TRANSLATE_NOOP("ContentView", "Highest quality"), QT_TRANSLATE_NOOP("ContentView", "4K"),
+    QT_TRANSLATE_NOOP("ContentView", "1080p"),           QT_TRANSLATE_NOOP("ContentView", "720p"),
+    QT_TRANSLATE_NOOP("ContentView", "480p"),            QT_TRANSLATE_NOOP("ContentView", "Audio only"),
+};
+
+// Room for the window manager's title bar, which the window's own geometry does not include.
+constexpr int titleBarAllowance = 48;
+
+std::optional<ContentView::CopyTarget> askForCopyTarget(QWidget* parent, const QString& suggestedName) {
+    QFileDialog dialog(parent, ContentView::tr("Save a Copy"));
+    dialog.setObjectName(QStringLiteral("saveCopyDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The dialog's own confirmation guards an existing file (QFileDialog::DontConfirmOverwrite unset).
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
+    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    dialog.selectFile(suggestedName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().constFirst();
+    // An existing file is only ever returned after the user agreed to replace it.
+    return ContentView::CopyTarget{path, QFileInfo::exists(path)};
+}
+
 } // namespace
 
 ContentView::ContentView(YtdlpUpdater& updater, Services services, QWidget* parent)
@@ -66,6 +107,10 @@ ContentView::ContentView(YtdlpUpdater& updater, Services services, QWidget* pare
         };
     if (!m_services.reveal)
         m_services.reveal = &FileRevealer::reveal;
+    if (!m_services.open)
+        m_services.open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    if (!m_services.chooseCopyTarget)
+        m_services.chooseCopyTarget = &askForCopyTarget;
     m_tester = new DownloadTester(m_services.download, this);
 
     setObjectName(QStringLiteral("contentView"));
@@ -93,11 +138,18 @@ ContentView::ContentView(YtdlpUpdater& updater, Services services, QWidget* pare
     showToolVersion(m_ffmpegLabel, m_ffmpegVersion);
     showToolVersion(m_denoLabel, m_denoVersion);
     showUpdateState();
+    describeControls();
+    setTabOrder();
     showFormControls();
     showDownloadState();
+    // The window opens ready for a pasted link.
+    m_urlField->setFocus();
 }
 
-ContentView::~ContentView() { stopLookups(); }
+ContentView::~ContentView() {
+    stopLookups();
+    m_copies.stopAll();
+}
 
 QString ContentView::progressText(double fraction) {
     if (!std::isfinite(fraction))
@@ -145,14 +197,17 @@ QWidget* ContentView::makeToolsBox() {
     };
     addName(QStringLiteral("yt-dlp"), 0);
     m_ytdlpVersion = makeLabel({}, box, "ytdlpVersion");
+    m_ytdlpVersion->setProperty("tool", QStringLiteral("yt-dlp"));
     m_ytdlpNote = makeLabel({}, box, "ytdlpNote");
     grid->addWidget(m_ytdlpVersion, 0, 1);
     grid->addWidget(m_ytdlpNote, 0, 2);
     addName(QStringLiteral("ffmpeg"), 1);
     m_ffmpegLabel = makeLabel({}, box, "ffmpegVersion");
+    m_ffmpegLabel->setProperty("tool", QStringLiteral("ffmpeg"));
     grid->addWidget(m_ffmpegLabel, 1, 1);
     addName(QStringLiteral("deno"), 2);
     m_denoLabel = makeLabel({}, box, "denoVersion");
+    m_denoLabel->setProperty("tool", QStringLiteral("deno"));
     grid->addWidget(m_denoLabel, 2, 1);
     grid->setColumnStretch(3, 1);
     layout->addLayout(grid);
@@ -162,8 +217,8 @@ QWidget* ContentView::makeToolsBox() {
     status->setSpacing(4);
     auto* line = new QHBoxLayout;
     m_updateIcon = makeIconLabel(box, "updateIcon");
-    m_updateText = makeLabel({}, box, "updateStatusText");
-    m_updateText->setWordWrap(true);
+    m_updateText = new WrappingLabel(box);
+    m_updateText->setObjectName(QStringLiteral("updateStatusText"));
     line->addWidget(m_updateIcon);
     line->addWidget(m_updateText, 1);
     status->addLayout(line);
@@ -204,9 +259,10 @@ QWidget* ContentView::makeTryItBox() {
     // The controls keep their order but take two lines: Qt's standard controls are wider than the
     // compact ones this row was drawn for, and all of them in one line would not fit in 460.
     auto* controls = new QHBoxLayout;
-    auto* quality = makeLabel(tr("Quality"), box);
+    auto* quality = makeLabel(tr("Quality"), box, "qualityLabel");
     controls->addWidget(quality);
     m_qualityPicker = new QComboBox(box);
+    quality->setBuddy(m_qualityPicker);
     m_qualityPicker->setObjectName(QStringLiteral("qualityPicker"));
     m_qualityPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (VideoQuality quality : allVideoQualities) {
@@ -256,12 +312,23 @@ QWidget* ContentView::makeTryItBox() {
     actions->addWidget(m_downloadButton);
     layout->addLayout(actions);
 
-    // statusView: at most one of its three parts is visible.
-    m_runningLabel = makeLabel(tr("Downloading…"), box, "statusRunning");
+    // statusView: at most one of its three parts is visible. It scrolls rather than letting a
+    // long error push the window past the bottom of the screen.
+    m_statusArea = new FittingScrollArea(box);
+    m_statusArea->setObjectName(QStringLiteral("statusArea"));
+    connect(m_statusArea, &FittingScrollArea::contentChanged, this, &ContentView::fitToScreen);
+    m_statusArea->setFixedHeight(0); // always fixed, so its share of the window is known (fitToScreen)
+    auto* status = new QWidget(m_statusArea);
+    status->setObjectName(QStringLiteral("statusContent"));
+    status->setAutoFillBackground(false);
+    auto* statusLayout = new QVBoxLayout(status);
+    statusLayout->setContentsMargins(0, 0, 0, 0);
+    statusLayout->setSpacing(0);
+    m_runningLabel = makeLabel(tr("Downloading…"), status, "statusRunning");
     WidgetLook::apply(m_runningLabel, Tone::secondary, Size::callout);
-    layout->addWidget(m_runningLabel);
+    statusLayout->addWidget(m_runningLabel);
 
-    m_finishedRow = new QWidget(box);
+    m_finishedRow = new QWidget(status);
     m_finishedRow->setObjectName(QStringLiteral("statusFinished"));
     auto* finished = new QVBoxLayout(m_finishedRow);
     finished->setContentsMargins(0, 0, 0, 0);
@@ -271,35 +338,46 @@ QWidget* ContentView::makeTryItBox() {
     fileRow->addWidget(check, 0, Qt::AlignVCenter);
     m_fileName = new ElidedLabel(m_finishedRow);
     m_fileName->setObjectName(QStringLiteral("statusFileName"));
+    m_fileName->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_fileName->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_fileName, &QWidget::customContextMenuRequested, this, &ContentView::showFileMenu);
     WidgetLook::apply(m_fileName, Tone::primary, Size::callout);
     fileRow->addWidget(m_fileName, 1, Qt::AlignVCenter);
-    auto* show = new QPushButton(tr("Show in Folder"), m_finishedRow);
-    show->setObjectName(QStringLiteral("showInFolderButton"));
-    show->setAutoDefault(false);
-    connect(show, &QPushButton::clicked, this, [this] {
-        if (m_tester->state().kind == DownloadTester::State::Kind::finished)
-            m_services.reveal(m_tester->state().video.fileURL);
+    m_showInFolder = new QPushButton(tr("Show in Folder"), m_finishedRow);
+    m_showInFolder->setObjectName(QStringLiteral("showInFolderButton"));
+    m_showInFolder->setAutoDefault(false);
+    connect(m_showInFolder, &QPushButton::clicked, this, [this] {
+        if (m_tester->state().kind != DownloadTester::State::Kind::finished)
+            return;
+        const std::filesystem::path file = m_tester->state().video.fileURL;
+        QPointer<ContentView> self(this);
+        m_services.reveal(file, [self, file] {
+            if (self)
+                self->complain(tr("Could not show %1: no file manager answered and its folder could not be opened.")
+                                   .arg(qs(file.string())));
+        });
     });
-    fileRow->addWidget(show, 0, Qt::AlignVCenter);
+    fileRow->addWidget(m_showInFolder, 0, Qt::AlignVCenter);
     finished->addLayout(fileRow);
     m_note = makeLabel({}, m_finishedRow, "statusNote");
     WidgetLook::apply(m_note, Tone::secondary, Size::caption);
     finished->addWidget(m_note);
-    layout->addWidget(m_finishedRow);
+    statusLayout->addWidget(m_finishedRow);
 
-    m_failedRow = new QWidget(box);
+    m_failedRow = new QWidget(status);
     m_failedRow->setObjectName(QStringLiteral("statusFailed"));
     auto* failed = new QHBoxLayout(m_failedRow);
     failed->setContentsMargins(0, 0, 0, 0);
     auto* warning = makeIconLabel(m_failedRow, "statusFailedIcon");
     setSymbol(warning, "exclamationmark.triangle.fill");
     failed->addWidget(warning, 0, Qt::AlignTop);
-    m_failedText = makeLabel({}, m_failedRow, "statusError");
-    m_failedText->setWordWrap(true);
-    m_failedText->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_failedText = new WrappingLabel(m_failedRow);
+    m_failedText->setObjectName(QStringLiteral("statusError"));
     WidgetLook::apply(m_failedText, Tone::red, Size::callout);
     failed->addWidget(m_failedText, 1);
-    layout->addWidget(m_failedRow);
+    statusLayout->addWidget(m_failedRow);
+    m_statusArea->setWidget(status);
+    layout->addWidget(m_statusArea);
     return box;
 }
 
@@ -307,6 +385,7 @@ void ContentView::showYtdlpRow() {
     const std::optional<YtdlpStatus>& status = m_updater.status();
     if (!status) {
         m_ytdlpVersion->setText(QStringLiteral("…"));
+        m_ytdlpVersion->setAccessibleName(tr("%1 version: %2").arg(QStringLiteral("yt-dlp"), tr("not known yet")));
         WidgetLook::apply(m_ytdlpVersion, Tone::secondary);
         m_ytdlpNote->hide();
         return;
@@ -329,6 +408,8 @@ void ContentView::showToolVersion(QLabel* label, const std::optional<std::string
         label->setText(tr("missing"));
         WidgetLook::apply(label, Tone::red);
     }
+    // The cell alone would read as a bare number; the name says whose version it is.
+    label->setAccessibleName(tr("%1 version: %2").arg(label->property("tool").toString(), label->text()));
 }
 
 void ContentView::showUpdateState() {
@@ -387,8 +468,19 @@ void ContentView::showUpdateState() {
     WidgetLook::apply(m_updateText, tone, size);
     m_updateText->setTextInteractionFlags(selectable ? Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard
                                                      : Qt::NoTextInteraction);
+    // Reachable with Tab only when there is an error to select and copy.
+    m_updateText->setFocusPolicy(selectable ? Qt::StrongFocus : Qt::NoFocus);
     setSymbol(m_updateIcon, symbol);
     m_updateButton->setText(state.kind == Kind::running ? tr("Cancel") : tr("Update yt-dlp…"));
+    m_updateButton->setAccessibleDescription(state.kind == Kind::running ? tr("Stops the yt-dlp update.")
+                                                                         : tr("Downloads the newest yt-dlp release."));
+    const bool ended = state.kind == Kind::finished || state.kind == Kind::failed;
+    if (ended && m_announcedUpdate != state.kind)
+        announce(m_updateText, text);
+    else
+        m_updateText->setAccessibleName(text);
+    m_announcedUpdate = state.kind;
+    fitToScreen();
 }
 
 void ContentView::updateButtonClicked() {
@@ -400,6 +492,27 @@ void ContentView::updateButtonClicked() {
 
 void ContentView::showFormControls() {
     const bool running = m_tester->state().kind == DownloadTester::State::Kind::running;
+    // Hiding the focused button would send the focus down the chain to whatever comes next (the
+    // update button, once); so the focus moves on purpose before the swap. Cancel takes the
+    // Download button's place and its focus while the download runs, as the update button does.
+    QWidget* focused = window()->focusWidget();
+    if (running && !m_showingRun) {
+        m_focusBeforeRun = focused;
+        m_cancelButton->setVisible(true);
+        if (focused == m_downloadButton)
+            m_cancelButton->setFocus(Qt::OtherFocusReason);
+    } else if (!running && m_showingRun) {
+        m_downloadButton->setVisible(true);
+        m_downloadButton->setEnabled(m_tester->url().has_value());
+        if (!focused || focused == m_cancelButton) {
+            QWidget* back = m_focusBeforeRun;
+            if (!back || !back->isVisibleTo(this) || !back->isEnabled())
+                back = m_urlField;
+            back->setFocus(Qt::OtherFocusReason);
+        }
+        m_focusBeforeRun = nullptr;
+    }
+    m_showingRun = running;
     m_spinner->setVisible(running);
     m_cancelButton->setVisible(running);
     m_downloadButton->setVisible(!running);
@@ -419,6 +532,7 @@ void ContentView::showDownloadState() {
     m_failedRow->setVisible(state.kind == Kind::failed);
     if (state.kind == Kind::finished) {
         m_fileName->setFullText(qs(state.video.fileURL.filename().string()));
+        m_fileName->setAccessibleDescription(qs(state.video.fileURL.string()));
         QString note;
         if (state.video.wasConverted)
             note = tr("Converted to H.264 MP4 with ffmpeg.");
@@ -429,12 +543,193 @@ void ContentView::showDownloadState() {
     }
     if (state.kind == Kind::failed)
         m_failedText->setText(state.message);
+    if (state.kind != m_announcedDownload) {
+        if (state.kind == Kind::finished)
+            announce(m_fileName, tr("Downloaded %1").arg(m_fileName->fullText()));
+        if (state.kind == Kind::failed)
+            announce(m_failedText, tr("Download failed: %1").arg(state.message));
+    } else if (state.kind == Kind::failed) {
+        m_failedText->setAccessibleName(tr("Download failed: %1").arg(state.message));
+    }
+    m_announcedDownload = state.kind;
+    m_statusArea->setVisible(state.kind != Kind::idle);
+    fitToScreen();
+}
+
+void ContentView::announce(QWidget* widget, const QString& text) {
+    // Qt 6.4 has no announcement event (QAccessibleAnnouncementEvent came with 6.8): the live
+    // label's name changes and an alert follows, which AT-SPI screen readers speak.
+    widget->setAccessibleName(text);
+    QAccessibleEvent changed(widget, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    QAccessibleEvent alert(widget, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
+    emit announced(widget, text);
+}
+
+void ContentView::describeControls() {
+    m_urlField->setAccessibleName(tr("Video URL"));
+    m_urlField->setAccessibleDescription(tr("A link to a video page or a direct link to a media file."));
+    const QString quality = tr("Highest quality takes the best streams that fit the MP4 settings; 4K takes the best "
+                               "stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the "
+                               "resolution and use less space. Audio only returns just the sound, as an M4A when "
+                               "Force MP4 is on.");
+    const QString forceMP4 = tr("Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where "
+                                "the graphics hardware decodes it) is repackaged in seconds without re-encoding; "
+                                "anything else, such as VP9, is converted to H.264 with ffmpeg.");
+    const QString compatible = tr("Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs "
+                                  "and other devices. Slower, and larger files.");
+    m_qualityPicker->setAccessibleName(tr("Quality"));
+    m_qualityPicker->setAccessibleDescription(quality);
+    m_qualityPicker->setToolTip(quality);
+    findChild<QLabel*>(QStringLiteral("qualityLabel"))->setToolTip(quality);
+    m_forceMP4->setAccessibleName(m_forceMP4->text());
+    m_forceMP4->setAccessibleDescription(forceMP4);
+    m_forceMP4->setToolTip(forceMP4);
+    m_compatibleMP4->setAccessibleName(m_compatibleMP4->text());
+    m_compatibleMP4->setAccessibleDescription(compatible);
+    m_compatibleMP4->setToolTip(compatible);
+    m_downloadButton->setAccessibleName(m_downloadButton->text());
+    m_downloadButton->setAccessibleDescription(tr("Downloads the video at the link as one file."));
+    m_cancelButton->setAccessibleName(m_cancelButton->text());
+    m_cancelButton->setAccessibleDescription(tr("Stops the download."));
+    m_spinner->setAccessibleName(tr("Downloading…"));
+    m_updateProgress->setAccessibleName(tr("yt-dlp download progress"));
+    m_showInFolder->setAccessibleName(m_showInFolder->text());
+    m_showInFolder->setAccessibleDescription(tr("Shows the file in your file manager."));
+    m_fileName->setAccessibleName(tr("Downloaded file"));
+    m_failedText->setAccessibleDescription(tr("The download's error; select it to copy it."));
+    m_updateText->setAccessibleDescription(tr("The yt-dlp update's status."));
+}
+
+void ContentView::setTabOrder() {
+    // The visual order: the update row, then the form top to bottom, then the outcome.
+    const QWidget* chain[] = {m_updateText,   m_updateButton,  m_urlField,     m_qualityPicker,
+                              m_forceMP4,     m_compatibleMP4, m_cancelButton, m_downloadButton,
+                              m_fileName,     m_showInFolder,  m_failedText};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
+}
+
+void ContentView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        m_tester->state().kind == DownloadTester::State::Kind::running) {
+        m_tester->cancel();
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+int ContentView::statusAreaCap() const {
+    const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
+    const int floor = 3 * fontMetrics().lineSpacing();
+    if (!shown)
+        return QWIDGETSIZE_MAX;
+    const int available = shown->availableGeometry().height();
+    if (window() == this)
+        return std::max(available / 3, floor);
+    // Everything but the outcome area (the menu bar included), from the size hints the fixed-size
+    // window takes its height from; the area's own share is the fixed height it was last given.
+    const int others =
+        window()->sizeHint().height() - (m_statusArea->isVisibleTo(this) ? m_statusArea->maximumHeight() : 0);
+    return std::max(available - titleBarAllowance - others, floor);
+}
+
+void ContentView::fitToScreen() {
+    // Measured once the pending layout has run, so the heights read are the ones shown.
+    if (m_fitPending)
+        return;
+    m_fitPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_fitPending = false;
+            if (const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen())
+                m_updateText->setMaximumTextHeight(shown->availableGeometry().height() / 5);
+            // The area spans the form's column, as the link field does.
+            const int wanted = m_statusArea->contentHeight(m_urlField->width());
+            const int height = std::min(wanted, statusAreaCap());
+            // Only a change is applied: an equal height would ask for another round.
+            if (height != m_statusArea->maximumHeight() || height != m_statusArea->minimumHeight())
+                m_statusArea->setFixedHeight(height);
+        },
+        Qt::QueuedConnection);
+}
+
+void ContentView::showFileMenu(const QPoint& position) {
+    if (m_tester->state().kind != DownloadTester::State::Kind::finished)
+        return;
+    const std::filesystem::path file = m_tester->state().video.fileURL;
+    const QString path = qs(file.string());
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("fileMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* open = menu->addAction(tr("&Open"));
+    open->setObjectName(QStringLiteral("openFileAction"));
+    connect(open, &QAction::triggered, this, [this, path] {
+        if (!m_services.open(QUrl::fromLocalFile(path)))
+            complain(tr("Could not open %1: no application is set to open this kind of file.").arg(path));
+    });
+    QAction* copy = menu->addAction(tr("&Copy Path"));
+    copy->setObjectName(QStringLiteral("copyPathAction"));
+    connect(copy, &QAction::triggered, this, [path] { QGuiApplication::clipboard()->setText(path); });
+    QAction* show = menu->addAction(tr("Show in &Folder"));
+    show->setObjectName(QStringLiteral("showInFolderAction"));
+    connect(show, &QAction::triggered, m_showInFolder, &QPushButton::click);
+    QAction* save = menu->addAction(tr("&Save a Copy…"));
+    save->setObjectName(QStringLiteral("saveCopyAction"));
+    connect(save, &QAction::triggered, this, &ContentView::saveCopy);
+    menu->popup(m_fileName->mapToGlobal(position));
+}
+
+void ContentView::saveCopy() {
+    if (m_tester->state().kind != DownloadTester::State::Kind::finished)
+        return;
+    const std::filesystem::path source = m_tester->state().video.fileURL;
+    const std::optional<CopyTarget> target = m_services.chooseCopyTarget(this, qs(source.filename().string()));
+    if (!target || target->path.isEmpty())
+        return;
+    ContentView* context = this; // valid for the worker: the destructor joins it first
+    QPointer<ContentView> self(this);
+    m_copies.start([source, target = *target, context, self](std::stop_token stop) {
+        QString error;
+        try {
+            FileCopy::copyWhole(source, target.path.toStdString(), target.replace, stop);
+        } catch (const std::filesystem::filesystem_error& failure) {
+            error = failure.code() == std::errc::file_exists
+                        ? tr("%1 already exists; it was left as it was.").arg(target.path)
+                        : tr("Could not save a copy as %1: %2")
+                              .arg(target.path, QString::fromStdString(failure.code().message()));
+        } catch (const std::exception& failure) {
+            error = tr("Could not save a copy as %1: %2").arg(target.path, QString::fromStdString(failure.what()));
+        }
+        if (error.isEmpty())
+            return;
+        QMetaObject::invokeMethod(
+            context,
+            [self, error] {
+                if (self)
+                    self->complain(error);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void ContentView::complain(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Warning, tr("Tallowin"), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("fileActionFailed"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!event->spontaneous())
         startLookups();
+    if (QWindow* handle = window()->windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &ContentView::fitToScreen, Qt::UniqueConnection);
+    fitToScreen();
 }
 
 void ContentView::hideEvent(QHideEvent* event) {

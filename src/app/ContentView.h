@@ -2,7 +2,10 @@
 
 #include "app/BackgroundRuns.h"
 #include "app/DownloadTester.h"
+#include "app/YtdlpUpdater.h"
 
+#include <QPointer>
+#include <QUrl>
 #include <QWidget>
 
 #include <filesystem>
@@ -12,12 +15,16 @@
 #include <string>
 
 class ElidedLabel;
+class FittingScrollArea;
 class QCheckBox;
+class QMenu;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QVBoxLayout;
+class WrappingLabel;
 class YtdlpUpdater;
 
 // The content of the only window: the header, the "Bundled tools" box (versions and the yt-dlp
@@ -27,12 +34,24 @@ class YtdlpUpdater;
 class ContentView : public QWidget {
     Q_OBJECT
 public:
+    // Where "Save a Copy…" puts the file; replace is true only when the user agreed to replace
+    // an existing file of that name.
+    struct CopyTarget {
+        QString path;
+        bool replace = false;
+    };
+
     // The seams to the system; each defaults to the real one.
     struct Services {
-        DownloadTester::DownloadFunction download;                // VideoDownloader::download
+        DownloadTester::DownloadFunction download; // VideoDownloader::download
         std::function<std::optional<std::string>(const std::filesystem::path&, std::stop_token)>
-            version;                                               // BundledTools::version, off the GUI thread
-        std::function<void(const std::filesystem::path&)> reveal; // FileRevealer::reveal
+            version; // BundledTools::version, off the GUI thread
+        // FileRevealer::reveal; calls failed (on the GUI thread) when nothing could show the file.
+        std::function<void(const std::filesystem::path&, std::function<void()> failed)> reveal;
+        std::function<bool(const QUrl&)> open; // QDesktopServices::openUrl
+        // Asks where to save a copy (a save dialog in the Videos folder that confirms replacing
+        // an existing file); none when the user cancels. Blocks in the dialog's own event loop.
+        std::function<std::optional<CopyTarget>(QWidget* parent, const QString& suggestedName)> chooseCopyTarget;
     };
 
     // updater is shared with the menu and must outlive the view.
@@ -41,15 +60,27 @@ public:
     ~ContentView() override;
 
     DownloadTester& tester() { return *m_tester; }
+    // The versions the rows show; none until looked up, or when the tool is missing.
+    const std::optional<std::string>& ffmpegVersion() const { return m_ffmpegVersion; }
+    const std::optional<std::string>& denoVersion() const { return m_denoVersion; }
+
+    // The tallest the outcome area may grow before it scrolls, so the window fits on its screen.
+    int statusAreaCap() const;
 
     // The progress label's text for a download fraction: "Downloading yt-dlp… " and f × 100
     // truncated toward zero ("%lld"), then "%". A fraction that is not finite reads as 0, one
     // outside 0…1 is clamped.
     static QString progressText(double fraction);
 
+signals:
+    // A download's or an update's outcome was just announced to screen readers through widget.
+    void announced(QWidget* widget, const QString& text);
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Escape cancels a running download.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QWidget* makeHeader();
@@ -64,6 +95,14 @@ private:
     void showFormControls();
     void showDownloadState();
     void updateButtonClicked();
+    void fitToScreen();
+    void describeControls();
+    void setTabOrder();
+    void showFileMenu(const QPoint& position);
+    void saveCopy();
+    void complain(const QString& text);
+    // Tells a screen reader what widget now says: its accessible name changes and an alert follows.
+    void announce(QWidget* widget, const QString& text);
 
     YtdlpUpdater& m_updater;
     Services m_services;
@@ -77,7 +116,7 @@ private:
     QLabel* m_denoLabel = nullptr;
 
     QLabel* m_updateIcon = nullptr;
-    QLabel* m_updateText = nullptr;
+    WrappingLabel* m_updateText = nullptr;
     QProgressBar* m_updateProgress = nullptr;
     QPushButton* m_updateButton = nullptr;
 
@@ -89,14 +128,24 @@ private:
     QPushButton* m_cancelButton = nullptr;
     QPushButton* m_downloadButton = nullptr;
 
+    FittingScrollArea* m_statusArea = nullptr;
     QLabel* m_runningLabel = nullptr;
     QWidget* m_finishedRow = nullptr;
     ElidedLabel* m_fileName = nullptr;
     QLabel* m_note = nullptr;
     QWidget* m_failedRow = nullptr;
-    QLabel* m_failedText = nullptr;
+    WrappingLabel* m_failedText = nullptr;
+    QPushButton* m_showInFolder = nullptr;
+
+    // Where the keyboard focus was when the running download began, to return to when it ends.
+    QPointer<QWidget> m_focusBeforeRun;
+    bool m_showingRun = false;
+    bool m_fitPending = false;
+    DownloadTester::State::Kind m_announcedDownload = DownloadTester::State::Kind::idle;
+    YtdlpUpdater::State::Kind m_announcedUpdate = YtdlpUpdater::State::Kind::idle;
 
     quint64 m_lookupGeneration = 0;
     std::optional<std::stop_source> m_lookup;
     BackgroundRuns m_lookups;
+    BackgroundRuns m_copies; // "Save a Copy…"; joined (after a stop request) when the view goes
 };

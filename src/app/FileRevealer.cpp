@@ -10,16 +10,17 @@
 namespace FileRevealer {
 
 namespace {
-void openContainingFolder(const QString& file) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath()));
+void openContainingFolder(const QString& file, const std::function<void()>& failed) {
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(file).absolutePath())) && failed)
+        failed();
 }
 } // namespace
 
-void reveal(const std::filesystem::path& file) {
+void reveal(const std::filesystem::path& file, std::function<void()> failed) {
     const QString path = QString::fromStdString(file.string());
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openContainingFolder(path);
+        openContainingFolder(path, failed);
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
@@ -28,9 +29,9 @@ void reveal(const std::filesystem::path& file) {
                                                        QStringLiteral("ShowItems"));
     call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 5000));
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [path](QDBusPendingCallWatcher* finished) {
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, [path, failed](QDBusPendingCallWatcher* finished) {
         if (finished->isError())
-            openContainingFolder(path);
+            openContainingFolder(path, failed);
         finished->deleteLater();
     });
 }

@@ -1,5 +1,7 @@
 #include "app/TallowinApp.h"
 
+#include "app/AboutDialog.h"
+#include "app/AppIcon.h"
 #include "platform/Platform.h"
 
 #include <QAction>
@@ -20,7 +22,14 @@ TallowinApp::TallowinApp(Options options)
       m_window(std::make_unique<QMainWindow>()) {
     m_window->setObjectName(QStringLiteral("main"));
     m_window->setWindowTitle(tr("Tallowin"));
-    m_window->setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tallowin.Tallowin")));
+    // On the application, so the window, the task switcher and every dialog carry it.
+    const QIcon icon = AppIcon::icon(Platform::packageRoot());
+    if (!icon.isNull())
+        QApplication::setWindowIcon(icon);
+    m_window->setWindowIcon(QApplication::windowIcon());
+    m_open = options.services.open;
+    if (!m_open)
+        m_open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
     m_contentView = new ContentView(m_updater, std::move(options.services), m_window.get());
     m_window->setCentralWidget(m_contentView);
     // The window's size is the content's: 460 wide, as tall as it needs, not resizable.
@@ -42,27 +51,18 @@ void TallowinApp::launch() {
 }
 
 void TallowinApp::buildMenu() {
-    m_menu = m_window->menuBar()->addMenu(tr("Tallowin"));
+    m_menu = m_window->menuBar()->addMenu(tr("&Tallowin"));
     m_menu->setObjectName(QStringLiteral("appMenu"));
 
-    QAction* about = m_menu->addAction(tr("About Tallowin"));
-    connect(about, &QAction::triggered, this, [this] {
-        auto* box = new QMessageBox(QMessageBox::Information,
-                                    tr("About Tallowin"),
-                                    tr("Tallowin %1").arg(QString::fromStdString(Platform::applicationVersion())),
-                                    QMessageBox::Ok,
-                                    m_window.get());
-        box->setInformativeText(tr("Saves a video from a link with yt-dlp, ffmpeg and deno."));
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
-    });
+    QAction* about = m_menu->addAction(tr("&About Tallowin"));
+    connect(about, &QAction::triggered, this, &TallowinApp::showAbout);
 
-    m_checkForUpdates = m_menu->addAction(tr("Check for Updates…"));
+    m_checkForUpdates = m_menu->addAction(tr("&Check for Updates…"));
     m_checkForUpdates->setEnabled(m_appUpdater.canCheckForUpdates());
     connect(m_checkForUpdates, &QAction::triggered, this, &TallowinApp::checkForUpdates);
     connect(&m_appUpdater, &AppUpdater::canCheckForUpdatesChanged, m_checkForUpdates, &QAction::setEnabled);
 
-    m_updateYtdlp = m_menu->addAction(tr("Update yt-dlp…"));
+    m_updateYtdlp = m_menu->addAction(tr("&Update yt-dlp…"));
     m_updateYtdlp->setEnabled(!m_updater.isRunning());
     connect(m_updateYtdlp, &QAction::triggered, this, &TallowinApp::updateYtdlp);
     connect(&m_updater, &YtdlpUpdater::stateChanged, m_updateYtdlp, [this] {
@@ -70,10 +70,31 @@ void TallowinApp::buildMenu() {
     });
 
     m_menu->addSeparator();
-    QAction* quit = m_menu->addAction(tr("Quit"));
+    QAction* quit = m_menu->addAction(tr("&Quit"));
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+AboutDialog* TallowinApp::showAbout() {
+    if (auto* open = m_window->findChild<AboutDialog*>()) {
+        open->raise();
+        open->activateWindow();
+        return open;
+    }
+    AboutDialog::Facts facts;
+    facts.version = QString::fromStdString(Platform::applicationVersion());
+    // What the window already looked up; the dialog never runs a tool on the GUI thread.
+    if (const auto& status = m_updater.status())
+        facts.ytdlp = status->active.version;
+    facts.ffmpeg = m_contentView->ffmpegVersion();
+    facts.deno = m_contentView->denoVersion();
+    facts.licensesFolder = Platform::packageRoot() / "Contents" / "Resources" / "licenses";
+    facts.open = m_open;
+    auto* dialog = new AboutDialog(std::move(facts), m_window.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+    return dialog;
 }
 
 void TallowinApp::bringWindowForward() {

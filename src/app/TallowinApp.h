@@ -6,8 +6,12 @@
 
 #include <QObject>
 
+#include <QUrl>
+
+#include <functional>
 #include <memory>
 
+class AboutDialog;
 class QAction;
 class QMainWindow;
 class QMenu;
@@ -43,6 +47,8 @@ public:
     // The menu's actions; each brings the window forward first, so its outcome is in view.
     void updateYtdlp();
     void checkForUpdates();
+    // Opens "About Tallowin" (window-modal, not blocking), or brings the open one forward.
+    AboutDialog* showAbout();
 
     // Quits the way Quit does (the event loop ends, the runs are cancelled on the way out and the
     // destructor waits for them), with the shell's status for signal number: 128 + number. For
@@ -63,4 +69,5 @@ private:
     QMenu* m_menu = nullptr;
     QAction* m_checkForUpdates = nullptr;
     QAction* m_updateYtdlp = nullptr;
+    std::function<bool(const QUrl&)> m_open;
 };

@@ -1,5 +1,6 @@
 #include "app/QuitOnSignal.h"
 #include "app/TallowinApp.h"
+#include "app/Translations.h"
 
 #include <QApplication>
 
@@ -11,6 +12,7 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tallowin"));
     QApplication::setDesktopFileName(QStringLiteral("org.tallowin.Tallowin"));
+    Translations::install(application, Translations::userLanguages());
     // Made before TallowinApp, so that it outlives it: while the threads are joined on the way out,
     // a second signal cannot cut the wait short and orphan a tool.
     QuitOnSignal quitOnSignal;

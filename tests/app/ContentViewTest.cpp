@@ -4,6 +4,7 @@
 #include "app/ContentView.h"
 #include "app/ElidedLabel.h"
 #include "app/WidgetLook.h"
+#include "app/WrappingLabel.h"
 #include "app/YtdlpUpdater.h"
 
 #include <QCheckBox>
@@ -74,7 +75,9 @@ struct Harness {
         services.version = [this](const std::filesystem::path& tool, std::stop_token stop) {
             return tool.filename() == "ffmpeg" ? ffmpegRuns.wait(stop) : denoRuns.wait(stop);
         };
-        services.reveal = [this](const std::filesystem::path& file) { revealed.push_back(file); };
+        services.reveal = [this](const std::filesystem::path& file, std::function<void()>) {
+            revealed.push_back(file);
+        };
         host = std::make_unique<QWidget>();
         view = new ContentView(*updater, services, host.get());
         host->show();
@@ -233,7 +236,7 @@ private slots:
             h.updates.answer(0, []() -> YtdlpUpdateOutcome {
                 throw std::runtime_error("The downloaded yt-dlp would not run: bad");
             });
-        QLabel* label = h.child<QLabel>("updateStatusText");
+        WrappingLabel* label = h.child<WrappingLabel>("updateStatusText");
         QTRY_COMPARE(label->text(), text);
         QCOMPARE(WidgetLook::toneOf(label), tone);
         QLabel* icon = h.child<QLabel>("updateIcon");
@@ -302,7 +305,7 @@ private slots:
             QCOMPARE(h.revealed, std::vector<std::filesystem::path>{"/cache/w/clip.mp4"});
         }
         if (visible == "statusFailed") {
-            QLabel* error = h.child<QLabel>("statusError");
+            WrappingLabel* error = h.child<WrappingLabel>("statusError");
             QCOMPARE(error->text(), QString("yt-dlp failed: 404"));
             QCOMPARE(WidgetLook::toneOf(error), Tone::red);
             QVERIFY(error->textInteractionFlags() & Qt::TextSelectableByMouse);

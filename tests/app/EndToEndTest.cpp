@@ -35,7 +35,9 @@ private slots:
         std::vector<std::filesystem::path> revealed;
         TallowinApp::Options options;
         options.appUpdates.feedUrl = QString();
-        options.services.reveal = [&](const std::filesystem::path& file) { revealed.push_back(file); };
+        options.services.reveal = [&](const std::filesystem::path& file, std::function<void()>) {
+            revealed.push_back(file);
+        };
         TallowinApp app(std::move(options));
         app.launch();
         ContentView& view = app.contentView();

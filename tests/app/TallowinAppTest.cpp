@@ -53,7 +53,7 @@ struct Harness {
         options.services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop) {
             return downloads.wait(stop);
         };
-        options.services.reveal = [](const std::filesystem::path&) {};
+        options.services.reveal = [](const std::filesystem::path&, std::function<void()>) {};
         options.appUpdates.feedUrl = feedUrl;
         options.appUpdates.currentVersion = "0.1.0";
         options.appUpdates.lastCheckFile =
@@ -64,7 +64,7 @@ struct Harness {
 
     QAction* action(const QString& text) {
         for (QAction* action : app->menu().actions())
-            if (action->text() == text)
+            if (QString(action->text()).remove('&') == text)
                 return action;
         qFatal("no menu item %s", qPrintable(text));
     }
@@ -91,13 +91,13 @@ private slots:
         QVERIFY(window.isVisible());
         QTRY_COMPARE(window.minimumSize(), window.maximumSize()); // not resizable
         QCOMPARE(h.app->contentView().width(), 460);
-        QCOMPARE(h.app->menu().title(), QString("Tallowin"));
+        QCOMPARE(h.app->menu().title(), QString("&Tallowin"));
         QStringList items;
         for (QAction* action : h.app->menu().actions())
-            items << (action->isSeparator() ? QString("—") : action->text());
+            items << (action->isSeparator() ? QString("—") : QString(action->text()).remove('&'));
         QCOMPARE(items, (QStringList{"About Tallowin", "Check for Updates…", "Update yt-dlp…", "—", "Quit"}));
         for (QAction* action : h.app->menu().actions())
-            if (action->text() != "Quit")
+            if (action->text() != "&Quit")
                 QVERIFY(action->shortcut().isEmpty());
     }
 
