@@ -127,6 +127,34 @@
         <translation>Wird heruntergeladen…</translation>
     </message>
     <message>
+        <source>Merging…</source>
+        <translation>Wird zusammengefügt…</translation>
+    </message>
+    <message>
+        <source>Checking the file…</source>
+        <translation>Datei wird geprüft…</translation>
+    </message>
+    <message>
+        <source>Converting to MP4…</source>
+        <translation>Wird in MP4 umgewandelt…</translation>
+    </message>
+    <message>
+        <source>%1%</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>%1 of %2 MB</source>
+        <translation>%1 von %2 MB</translation>
+    </message>
+    <message>
+        <source>%1 MB</source>
+        <translation>%1 MB</translation>
+    </message>
+    <message>
+        <source>%1 left</source>
+        <translation>noch %1</translation>
+    </message>
+    <message>
         <source>Show in Folder</source>
         <translation>Im Ordner zeigen</translation>
     </message>

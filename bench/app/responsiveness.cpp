@@ -95,10 +95,15 @@ template <typename Make> double firstPaintMs(Make make) {
 }
 
 void writeFakeTools() {
-    // Megabytes of output, slowly: 40 lines of 200 kB, 0.1 s apart; then the file it "saved".
+    // Megabytes of output, slowly: 40 lines of 200 kB, 0.1 s apart, each followed by a burst of
+    // 20 progress lines as the real one prints them (the core lets ten a second through); then
+    // the file it "saved".
     writeFakeTool(Sandbox::helpers() / "yt-dlp",
                   "if [ \"$1\" = --version ]; then echo 2025.01.15; exit 0; fi\n"
-                  "i=0; while [ $i -lt 40 ]; do head -c 200000 /dev/zero | tr '\\0' x; echo; sleep 0.1; "
+                  "i=0; while [ $i -lt 40 ]; do head -c 200000 /dev/zero | tr '\\0' x; echo; "
+                  "j=0; while [ $j -lt 20 ]; do "
+                  "echo \"tallowin-progress download downloading $((i*200000+j)) 8000000 NA 2000000 3 0\"; "
+                  "j=$((j+1)); done; sleep 0.1; "
                   "i=$((i+1)); done\necho data > clip.webm; echo clip.webm\n");
     writeFakeTool(Sandbox::helpers() / "ffmpeg", "echo 'ffmpeg version 7.1 Copyright'\n");
     writeFakeTool(Sandbox::helpers() / "ffprobe", "echo 'ffprobe version 7.1 Copyright'\n");
@@ -139,12 +144,15 @@ void BM_EventLoopLatenessDuringDownloadAndUpdate(benchmark::State& state) {
         DownloadTester& tester = app->contentView().tester();
         tester.setUrlText("http://127.0.0.1:9/video");
         tester.setForceMP4(false);
+        int progressReports = 0;
+        QObject::connect(&tester, &DownloadTester::progressChanged, [&] { ++progressReports; });
         tester.start();
         app->updateYtdlp();
         const Lateness busy = measureLateness(
             [&] { return tester.state().kind != DownloadTester::State::Kind::running && !app->updater().isRunning(); },
             60000);
 
+        state.counters["progress_reports"] = progressReports;
         state.counters["idle_p99_ms"] = idle.p99;
         state.counters["busy_p50_ms"] = busy.p50;
         state.counters["busy_p99_ms"] = busy.p99;

@@ -7,6 +7,7 @@
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
 #include "app/YtdlpUpdater.h"
+#include "download/DownloadProgressText.h"
 #include "tools/BundledTools.h"
 
 #include <QAccessible>
@@ -35,6 +36,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <thread>
 
@@ -129,6 +131,7 @@ ContentView::ContentView(YtdlpUpdater& updater, Services services, QWidget* pare
         showFormControls();
         showDownloadState();
     });
+    connect(m_tester, &DownloadTester::progressChanged, this, &ContentView::showDownloadProgress);
     connect(m_tester, &DownloadTester::urlTextChanged, this, &ContentView::showFormControls);
     connect(m_tester, &DownloadTester::forceMP4Changed, this, &ContentView::showFormControls);
     connect(m_tester, &DownloadTester::compatibleMP4Changed, this, &ContentView::showFormControls);
@@ -324,9 +327,17 @@ QWidget* ContentView::makeTryItBox() {
     auto* statusLayout = new QVBoxLayout(status);
     statusLayout->setContentsMargins(0, 0, 0, 0);
     statusLayout->setSpacing(0);
+    auto* runningRow = new QHBoxLayout;
+    runningRow->setContentsMargins(0, 0, 0, 0);
+    runningRow->setSpacing(6);
     m_runningLabel = makeLabel(tr("Downloading…"), status, "statusRunning");
     WidgetLook::apply(m_runningLabel, Tone::secondary, Size::callout);
-    statusLayout->addWidget(m_runningLabel);
+    runningRow->addWidget(m_runningLabel);
+    m_progressDetails = makeLabel(QString(), status, "statusProgress");
+    m_progressDetails->setWordWrap(true); // a long line (a slow download, a long language) wraps
+    WidgetLook::apply(m_progressDetails, Tone::secondary, Size::callout);
+    runningRow->addWidget(m_progressDetails, 1);
+    statusLayout->addLayout(runningRow);
 
     m_finishedRow = new QWidget(status);
     m_finishedRow->setObjectName(QStringLiteral("statusFinished"));
@@ -524,10 +535,57 @@ void ContentView::showFormControls() {
     m_qualityPicker->setCurrentIndex(m_qualityPicker->findData(static_cast<int>(m_tester->quality())));
 }
 
+void ContentView::showDownloadProgress() {
+    const std::optional<DownloadProgress>& progress = m_tester->progress();
+    using Phase = DownloadProgress::Phase;
+    const Phase phase = progress ? progress->phase : Phase::downloading;
+    switch (phase) {
+    case Phase::downloading:
+        m_runningLabel->setText(tr("Downloading…"));
+        break;
+    case Phase::merging:
+        m_runningLabel->setText(tr("Merging…"));
+        break;
+    case Phase::checking:
+        m_runningLabel->setText(tr("Checking the file…"));
+        break;
+    case Phase::converting:
+        m_runningLabel->setText(tr("Converting to MP4…"));
+        break;
+    }
+
+    // "42% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left", each part only when known.
+    QStringList parts;
+    if (progress && progress->fraction)
+        parts << tr("%1%").arg(static_cast<int>(std::clamp(*progress->fraction, 0.0, 1.0) * 100));
+    if (progress && phase == Phase::downloading) {
+        if (progress->bytes && progress->totalBytes)
+            parts << tr("%1 of %2 MB")
+                         .arg(qs(DownloadProgressText::megabytes(*progress->bytes)),
+                              qs(DownloadProgressText::megabytes(*progress->totalBytes)));
+        else if (progress->bytes)
+            parts << tr("%1 MB").arg(qs(DownloadProgressText::megabytes(*progress->bytes)));
+        if (progress->bytesPerSecond)
+            parts << qs(DownloadProgressText::speed(*progress->bytesPerSecond));
+        if (progress->etaSeconds)
+            parts << tr("%1 left").arg(qs(DownloadProgressText::duration(*progress->etaSeconds)));
+    }
+    m_progressDetails->setText(parts.join(QStringLiteral(" · ")));
+
+    // A bar that fills in place of the spinner while the fraction is known.
+    if (progress && progress->fraction) {
+        m_spinner->setRange(0, 1000);
+        m_spinner->setValue(static_cast<int>(std::clamp(*progress->fraction, 0.0, 1.0) * 1000));
+    } else {
+        m_spinner->setRange(0, 0);
+    }
+}
+
 void ContentView::showDownloadState() {
     using Kind = DownloadTester::State::Kind;
     const DownloadTester::State& state = m_tester->state();
     m_runningLabel->setVisible(state.kind == Kind::running);
+    m_progressDetails->setVisible(state.kind == Kind::running);
     m_finishedRow->setVisible(state.kind == Kind::finished);
     m_failedRow->setVisible(state.kind == Kind::failed);
     if (state.kind == Kind::finished) {

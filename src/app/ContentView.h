@@ -94,6 +94,7 @@ private:
     void showUpdateState();
     void showFormControls();
     void showDownloadState();
+    void showDownloadProgress();
     void updateButtonClicked();
     void fitToScreen();
     void describeControls();
@@ -130,6 +131,7 @@ private:
 
     FittingScrollArea* m_statusArea = nullptr;
     QLabel* m_runningLabel = nullptr;
+    QLabel* m_progressDetails = nullptr; // beside it: percentage, sizes, speed, time left
     QWidget* m_finishedRow = nullptr;
     ElidedLabel* m_fileName = nullptr;
     QLabel* m_note = nullptr;

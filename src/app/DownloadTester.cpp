@@ -16,8 +16,9 @@ DownloadTester::DownloadTester(DownloadFunction download, QObject* parent)
                         VideoQuality quality,
                         bool forceMP4,
                         bool compatibleMP4,
-                        std::stop_token stopToken) {
-            return VideoDownloader::download(url, quality, forceMP4, compatibleMP4, stopToken);
+                        std::stop_token stopToken,
+                        const DownloadProgressHandler& onProgress) {
+            return VideoDownloader::download(url, quality, forceMP4, compatibleMP4, stopToken, {}, onProgress);
         };
 }
 
@@ -75,12 +76,25 @@ void DownloadTester::start() {
     // its QObject part goes, and Qt drops calls posted to a destroyed context.
     DownloadTester* context = this;
     QPointer<DownloadTester> self(this);
-    auto deliver = [context, self, generation](State state) {
+    auto current = [self, generation] { return self && self->m_generation == generation; };
+    auto deliver = [context, current](State state) {
         QMetaObject::invokeMethod(
             context,
-            [self, generation, state = std::move(state)]() mutable {
-                if (self && self->m_generation == generation)
-                    self->setState(std::move(state));
+            [context, current, state = std::move(state)]() mutable {
+                if (current())
+                    context->setState(std::move(state));
+            },
+            Qt::QueuedConnection);
+    };
+    // The core reports at most ten times a second, so each report is posted as it comes.
+    auto report = [context, current](const DownloadProgress& progress) {
+        QMetaObject::invokeMethod(
+            context,
+            [context, current, progress] {
+                if (current() && context->m_state.kind == State::Kind::running) {
+                    context->m_progress = progress;
+                    emit context->progressChanged();
+                }
             },
             Qt::QueuedConnection);
     };
@@ -89,9 +103,10 @@ void DownloadTester::start() {
                               quality = m_quality,
                               forceMP4 = m_forceMP4,
                               compatibleMP4 = m_compatibleMP4,
-                              deliver](std::stop_token stopToken) {
+                              deliver,
+                              report](std::stop_token stopToken) {
         try {
-            deliver(State::finished(download(url, quality, forceMP4, compatibleMP4, stopToken)));
+            deliver(State::finished(download(url, quality, forceMP4, compatibleMP4, stopToken, report)));
         } catch (const OperationCancelled&) {
             deliver(State::idle());
         } catch (const std::exception& error) { // DownloadError's what() is its user-facing text
@@ -113,5 +128,10 @@ void DownloadTester::cancel() {
 
 void DownloadTester::setState(State state) {
     m_state = std::move(state);
+    // A new run starts without progress, and an ended one has none left to show.
+    if (m_progress) {
+        m_progress.reset();
+        emit progressChanged();
+    }
     emit stateChanged();
 }

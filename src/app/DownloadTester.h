@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/BackgroundRuns.h"
+#include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"
 
@@ -32,8 +33,13 @@ public:
     };
 
     // The download seam; by default VideoDownloader::download. Called on a worker thread.
-    using DownloadFunction = std::function<DownloadedVideo(
-        const std::string& url, VideoQuality quality, bool forceMP4, bool compatibleMP4, std::stop_token stopToken)>;
+    // onProgress may be called on that thread at any time until it returns.
+    using DownloadFunction = std::function<DownloadedVideo(const std::string& url,
+                                                           VideoQuality quality,
+                                                           bool forceMP4,
+                                                           bool compatibleMP4,
+                                                           std::stop_token stopToken,
+                                                           const DownloadProgressHandler& onProgress)>;
 
     explicit DownloadTester(DownloadFunction download = {}, QObject* parent = nullptr);
     // Stops a running download's tool and waits for its thread (SIGTERM ends it at once).
@@ -44,6 +50,8 @@ public:
     bool forceMP4() const { return m_forceMP4; }
     bool compatibleMP4() const { return m_compatibleMP4; }
     const State& state() const { return m_state; }
+    // How far the running download has come; absent before its first report and when none runs.
+    const std::optional<DownloadProgress>& progress() const { return m_progress; }
 
     // The usable link: the trimmed text when it parses as a URL with a scheme (PageUrl's rule).
     std::optional<QString> url() const;
@@ -66,6 +74,7 @@ signals:
     void compatibleMP4Changed(bool on);
     // Emitted on every write of the state, even an equal one.
     void stateChanged();
+    void progressChanged();
 
 private:
     void setState(State state);
@@ -76,6 +85,7 @@ private:
     bool m_forceMP4 = true;
     bool m_compatibleMP4 = false;
     State m_state;
+    std::optional<DownloadProgress> m_progress;
     // Each start() and cancel() begins a new generation; a result of an older one is dropped,
     // so a cancelled download ends in idle and never disturbs a newer one.
     quint64 m_generation = 0;

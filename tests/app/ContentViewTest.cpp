@@ -26,6 +26,8 @@
 using Tone = WidgetLook::Tone;
 Q_DECLARE_METATYPE(WidgetLook::Tone)
 
+Q_DECLARE_METATYPE(DownloadProgress)
+
 namespace {
 
 YtdlpStatus status(std::optional<std::string> bundled, std::optional<std::string> updated, bool updatedActive) {
@@ -46,6 +48,7 @@ struct Harness {
     ScriptedRuns<YtdlpUpdateOutcome> updates;
     std::mutex mutex;
     std::function<void(YtdlpUpdatePhase)> progress;
+    DownloadProgressHandler downloadProgress;
     std::vector<std::filesystem::path> revealed;
     std::unique_ptr<YtdlpUpdater> updater;
     std::unique_ptr<QWidget> host; // a plain top-level parent, as the window is
@@ -69,7 +72,16 @@ struct Harness {
             },
             [this](std::stop_token stop) { return statusRuns.wait(stop); });
         ContentView::Services services;
-        services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop) {
+        services.download = [this](const std::string&,
+                                   VideoQuality,
+                                   bool,
+                                   bool,
+                                   std::stop_token stop,
+                                   const DownloadProgressHandler& onProgress) {
+            {
+                std::lock_guard guard(mutex);
+                downloadProgress = onProgress;
+            }
             return downloads.wait(stop);
         };
         services.version = [this](const std::filesystem::path& tool, std::stop_token stop) {
@@ -87,8 +99,7 @@ struct Harness {
         updater.reset();
     }
 
-    template <typename T>
-    T* child(const char* name) {
+    template <typename T> T* child(const char* name) {
         T* widget = view->findChild<T*>(QString::fromLatin1(name));
         if (!widget)
             qFatal("no widget %s", name);
@@ -99,6 +110,10 @@ struct Harness {
         std::lock_guard guard(mutex);
         progress(phase);
     }
+    void report(const DownloadProgress& progress) {
+        std::lock_guard guard(mutex);
+        downloadProgress(progress);
+    }
 };
 
 } // namespace
@@ -107,6 +122,58 @@ class ContentViewTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { quietOffscreenWarnings(); }
+
+    void downloadProgressShowsBesideTheRunningText_data() {
+        QTest::addColumn<DownloadProgress>("progress");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("details");
+        QTest::addColumn<int>("barMaximum"); // 0: the spinner, no known fraction
+
+        DownloadProgress downloading;
+        downloading.stream = 1;
+        downloading.streamCount = 2;
+        downloading.fraction = 0.27;
+        downloading.bytes = 12'300'000;
+        downloading.totalBytes = 45'600'000;
+        downloading.bytesPerSecond = 2'100'000;
+        downloading.etaSeconds = 20;
+        QTest::newRow("downloading") << downloading << "Downloading…"
+                                     << "27% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left" << 1000;
+        DownloadProgress noLength;
+        noLength.bytes = 1'500'000;
+        QTest::newRow("noLength") << noLength << "Downloading…"
+                                  << "1.5 MB" << 0;
+        DownloadProgress merging;
+        merging.phase = DownloadProgress::Phase::merging;
+        QTest::newRow("merging") << merging << "Merging…"
+                                 << "" << 0;
+        DownloadProgress converting;
+        converting.phase = DownloadProgress::Phase::converting;
+        converting.fraction = 0.4;
+        QTest::newRow("converting") << converting << "Converting to MP4…"
+                                    << "40%" << 1000;
+    }
+
+    void downloadProgressShowsBesideTheRunningText() {
+        QFETCH(DownloadProgress, progress);
+        QFETCH(QString, running);
+        QFETCH(QString, details);
+        QFETCH(int, barMaximum);
+        Harness h;
+        h.child<QLineEdit>("urlField")->setText(QStringLiteral("https://a.test/v"));
+        h.view->tester().start();
+        QTRY_COMPARE(h.downloads.calls(), 1);
+        h.report(progress);
+        QTRY_COMPARE(h.child<QLabel>("statusRunning")->text(), running);
+        QTRY_COMPARE(h.child<QLabel>("statusProgress")->text(), details);
+        QCOMPARE(h.child<QProgressBar>("downloadSpinner")->maximum(), barMaximum);
+
+        h.downloads.answer(0, [] { return DownloadedVideo{"/work/clip.mp4", false, true}; });
+        QTRY_VERIFY(h.shown("statusFinished"));
+        QVERIFY(!h.shown("statusProgress"));
+        QCOMPARE(h.child<QLabel>("statusRunning")->text(), QStringLiteral("Downloading…"));
+        QCOMPARE(h.child<QProgressBar>("downloadSpinner")->maximum(), 0);
+    }
 
     void windowIsFixedAt460() {
         Harness h;
@@ -200,9 +267,10 @@ private slots:
         QTest::newRow("almost") << "downloading" << 0.999 << "Downloading yt-dlp… 99%" << Tone::secondary << ""
                                 << "Cancel";
         QTest::newRow("verifying") << "verifying" << 0.0 << "Verifying the download…" << Tone::secondary
-                                   << "checkmark.shield" << "Cancel";
-        QTest::newRow("installing") << "installing" << 0.0 << "Installing…" << Tone::secondary
-                                    << "arrow.down.to.line" << "Cancel";
+                                   << "checkmark.shield"
+                                   << "Cancel";
+        QTest::newRow("installing") << "installing" << 0.0 << "Installing…" << Tone::secondary << "arrow.down.to.line"
+                                    << "Cancel";
         QTest::newRow("updated") << "updated" << 0.0 << "Updated to yt-dlp 2025.02.01." << Tone::green
                                  << "checkmark.circle.fill" << update;
         QTest::newRow("current") << "current" << 0.0 << "yt-dlp 2025.01.15 is already the latest release."
@@ -270,13 +338,24 @@ private slots:
         QTest::addColumn<QString>("scenario");
         QTest::addColumn<QString>("visible"); // which part of the outcome area shows
         QTest::addColumn<QString>("note");
-        QTest::newRow("idle") << "idle" << "" << "";
-        QTest::newRow("running") << "running" << "statusRunning" << "";
-        QTest::newRow("converted") << "converted" << "statusFinished" << "Converted to H.264 MP4 with ffmpeg.";
-        QTest::newRow("remuxed") << "remuxed" << "statusFinished"
+        QTest::newRow("idle") << "idle"
+                              << ""
+                              << "";
+        QTest::newRow("running") << "running"
+                                 << "statusRunning"
+                                 << "";
+        QTest::newRow("converted") << "converted"
+                                   << "statusFinished"
+                                   << "Converted to H.264 MP4 with ffmpeg.";
+        QTest::newRow("remuxed") << "remuxed"
+                                 << "statusFinished"
                                  << "Repackaged as MP4 without re-encoding the video.";
-        QTest::newRow("no MP4 step") << "plain" << "statusFinished" << "";
-        QTest::newRow("failed") << "failed" << "statusFailed" << "";
+        QTest::newRow("no MP4 step") << "plain"
+                                     << "statusFinished"
+                                     << "";
+        QTest::newRow("failed") << "failed"
+                                << "statusFailed"
+                                << "";
     }
     void statusViewFollowsTheForm() {
         QFETCH(QString, scenario);

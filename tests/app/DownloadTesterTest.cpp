@@ -1,9 +1,9 @@
 #include "ScriptedRuns.h"
 
-#include "support/FakeTool.h"
-#include "support/Sandbox.h"
 #include "app/DownloadTester.h"
 #include "download/DownloadError.h"
+#include "support/FakeTool.h"
+#include "support/Sandbox.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 Q_DECLARE_METATYPE(DownloadTester::State::Kind)
@@ -30,17 +31,33 @@ struct Harness {
     ScriptedRuns<DownloadedVideo> runs;
     std::mutex mutex;
     std::vector<Call> calls;
+    std::vector<DownloadProgressHandler> reporters; // each call's progress handler
     std::unique_ptr<DownloadTester> tester;
 
     Harness() {
-        tester = std::make_unique<DownloadTester>(
-            [this](const std::string& url, VideoQuality quality, bool force, bool compatible, std::stop_token stop) {
-                {
-                    std::lock_guard guard(mutex);
-                    calls.push_back({url, quality, force, compatible});
-                }
-                return runs.wait(stop);
-            });
+        tester = std::make_unique<DownloadTester>([this](const std::string& url,
+                                                         VideoQuality quality,
+                                                         bool force,
+                                                         bool compatible,
+                                                         std::stop_token stop,
+                                                         const DownloadProgressHandler& onProgress) {
+            {
+                std::lock_guard guard(mutex);
+                calls.push_back({url, quality, force, compatible});
+                reporters.push_back(onProgress);
+            }
+            return runs.wait(stop);
+        });
+    }
+
+    // Reports progress as call `index` would, from a thread of its own (as the core does).
+    void report(int index, const DownloadProgress& progress) {
+        DownloadProgressHandler reporter;
+        {
+            std::lock_guard guard(mutex);
+            reporter = reporters.at(index);
+        }
+        std::thread([reporter, progress] { reporter(progress); }).join();
     }
     ~Harness() { tester.reset(); } // joins the workers before runs goes
 
@@ -50,13 +67,46 @@ struct Harness {
     }
 };
 
-DownloadedVideo video(const char* name) { return {std::filesystem::path("/work") / name, false, true}; }
+DownloadedVideo video(const char* name) {
+    return {std::filesystem::path("/work") / name, false, true};
+}
 
 } // namespace
 
 class DownloadTesterTest : public QObject {
     Q_OBJECT
 private slots:
+    void progressReachesTheModelOnlyWhileItsRunIsCurrent() {
+        Harness h;
+        DownloadTester& t = *h.tester;
+        t.setUrlText(QStringLiteral("https://a.test/v"));
+        QSignalSpy changes(&t, &DownloadTester::progressChanged);
+        t.start();
+        QTRY_COMPARE(h.runs.calls(), 1);
+        DownloadProgress halfway;
+        halfway.fraction = 0.5;
+        halfway.bytes = 5'000'000;
+        h.report(0, halfway);
+        QTRY_VERIFY(t.progress() == std::optional<DownloadProgress>(halfway));
+
+        // A cancelled run's late report is dropped; a new run starts without progress.
+        t.cancel();
+        QVERIFY(!t.progress().has_value());
+        h.report(0, halfway);
+        t.start();
+        QTRY_COMPARE(h.runs.calls(), 2);
+        QCoreApplication::processEvents();
+        QVERIFY(!t.progress().has_value());
+
+        // The end of a run takes its progress with it.
+        h.report(1, halfway);
+        QTRY_VERIFY(t.progress().has_value());
+        h.runs.answer(1, [] { return video("clip.mp4"); });
+        QTRY_COMPARE(t.state().kind, DownloadTester::State::Kind::finished);
+        QVERIFY(!t.progress().has_value());
+        QVERIFY(changes.count() >= 3);
+    }
+
     void newModelHasInitialValues() {
         Harness h;
         DownloadTester& t = *h.tester;
@@ -71,15 +121,24 @@ private slots:
     void urlFollowsTheSharedRule_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected"); // empty: no url
-        QTest::newRow("trimmed") << "  https://example.com/v?id=1 \n" << "https://example.com/v?id=1";
-        QTest::newRow("tabs and line breaks") << "\t\r\nhttp://127.0.0.1:8000/a.mp4\n" << "http://127.0.0.1:8000/a.mp4";
-        QTest::newRow("schemeless host and path") << "example.com/watch?v=1" << "";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("only spaces") << "   \n " << "";
-        QTest::newRow("option-like") << "-o /tmp/x https://example.com" << "";
-        QTest::newRow("double dash option") << "--exec=touch /tmp/p" << "";
-        QTest::newRow("mail link") << "mailto:someone@example.com" << "mailto:someone@example.com";
-        QTest::newRow("file link") << "file:///tmp/clip.mp4" << "file:///tmp/clip.mp4";
+        QTest::newRow("trimmed") << "  https://example.com/v?id=1 \n"
+                                 << "https://example.com/v?id=1";
+        QTest::newRow("tabs and line breaks") << "\t\r\nhttp://127.0.0.1:8000/a.mp4\n"
+                                              << "http://127.0.0.1:8000/a.mp4";
+        QTest::newRow("schemeless host and path") << "example.com/watch?v=1"
+                                                  << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("only spaces") << "   \n "
+                                     << "";
+        QTest::newRow("option-like") << "-o /tmp/x https://example.com"
+                                     << "";
+        QTest::newRow("double dash option") << "--exec=touch /tmp/p"
+                                            << "";
+        QTest::newRow("mail link") << "mailto:someone@example.com"
+                                   << "mailto:someone@example.com";
+        QTest::newRow("file link") << "file:///tmp/clip.mp4"
+                                   << "file:///tmp/clip.mp4";
     }
     void urlFollowsTheSharedRule() {
         QFETCH(QString, text);
@@ -250,7 +309,8 @@ private slots:
         const std::filesystem::path pids = Sandbox::makeTempFolder("pids") / "pids";
         writeFakeTool(Sandbox::helpers() / "yt-dlp",
                       "if [ \"$1\" = --version ]; then echo 2025.01.15; exit 0; fi\n"
-                      "echo $$ >> '" + pids.string() + "'\nexec sleep 60\n");
+                      "echo $$ >> '" +
+                          pids.string() + "'\nexec sleep 60\n");
         for (const char* tool : {"ffmpeg", "ffprobe", "deno"})
             writeFakeTool(Sandbox::helpers() / tool, "echo 'fake version 1.0'\n");
         {

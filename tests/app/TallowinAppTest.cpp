@@ -50,7 +50,7 @@ struct Harness {
         options.services.version = [](const std::filesystem::path&, std::stop_token) {
             return std::optional<std::string>("1.0");
         };
-        options.services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop) {
+        options.services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
             return downloads.wait(stop);
         };
         options.services.reveal = [](const std::filesystem::path&, std::function<void()>) {};
