@@ -149,6 +149,15 @@ void supervise(const Setup& setup) noexcept {
     bool killed = false;
     long long killAt = 0;
 
+    const auto checkTool = [&] {
+        siginfo_t ended{};
+        if (!toolEnded && ::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+            ended.si_pid == tool) {
+            toolEnded = true;
+            send(reports, ended.si_code == CLD_EXITED ? Report::exited : Report::signalled, ended.si_status);
+        }
+    };
+
     const auto beginStop = [&] {
         if (stopping)
             return;
@@ -170,6 +179,11 @@ void supervise(const Setup& setup) noexcept {
         int timeout = -1;
         if (stopping && !killed)
             timeout = static_cast<int>(std::max(0LL, killAt - nowMilliseconds()));
+        if (signals < 0) {
+            // Without a signalfd (out of descriptors) the tool's end is polled for instead.
+            checkTool();
+            timeout = timeout < 0 ? 100 : std::min(timeout, 100);
+        }
         pollfd polled[2] = {{signals, POLLIN, 0}, {controlOpen ? control : -1, POLLIN, 0}};
         const int ready = ::poll(polled, 2, timeout);
         if (ready < 0 && errno != EINTR)
@@ -197,17 +211,9 @@ void supervise(const Setup& setup) noexcept {
             signalfd_siginfo info{};
             while (::read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
                 switch (info.ssi_signo) {
-                case SIGCHLD: {
-                    siginfo_t ended{};
-                    if (!toolEnded &&
-                        ::waitid(P_PID, static_cast<id_t>(tool), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                        ended.si_pid == tool) {
-                        toolEnded = true;
-                        send(
-                            reports, ended.si_code == CLD_EXITED ? Report::exited : Report::signalled, ended.si_status);
-                    }
+                case SIGCHLD:
+                    checkTool();
                     break;
-                }
                 case SIGTERM:
                     beginStop();
                     break;
