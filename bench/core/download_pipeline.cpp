@@ -9,8 +9,6 @@
 #include "ytdlp/YtdlpResolver.h"
 
 #include "download_setup.h"
-#include "support/MediaRecipes.h"
-#include "support/LocalHttpServer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,12 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::unique_ptr<LocalHttpServer> g_server;
 int g_folders = 0;
-
-std::string manifestUrl() {
-    return g_server->baseUrl() + "/dash/manifest.mpd";
-}
 
 double seconds(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -78,16 +71,5 @@ BENCHMARK(BM_DownloadCold)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareDownloadBench();
-    const fs::path root = benchFolder() / "www";
-    fs::create_directories(root / "dash");
-    runFfmpeg(dashManifestArguments((root / "dash" / "manifest.mpd").string()));
-    g_server = std::make_unique<LocalHttpServer>(root);
-
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    g_server.reset();
-    removeBenchFolder();
-    return 0;
+    return runWithDashFixture(argc, argv);
 }

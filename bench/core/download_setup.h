@@ -4,11 +4,16 @@
 // media made with the shipped ffmpeg. Call prepareDownloadBench() first thing in main(), before
 // anything reads a location.
 
+#include "support/LocalHttpServer.h"
+#include "support/MediaRecipes.h"
 #include "tools/BundledTools.h"
 #include "tools/ToolProcess.h"
 
+#include <benchmark/benchmark.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,4 +45,31 @@ inline void runFfmpeg(std::vector<std::string> arguments) {
     const auto result = ToolProcess::run(BundledTools::ffmpeg(), arguments);
     if (result.status != 0)
         throw std::runtime_error("ffmpeg failed: " + result.standardError);
+}
+
+// The local server of the DASH fixture while runWithDashFixture() runs.
+inline std::unique_ptr<LocalHttpServer>& dashServer() {
+    static std::unique_ptr<LocalHttpServer> server;
+    return server;
+}
+
+inline std::string manifestUrl() {
+    return dashServer()->baseUrl() + "/dash/manifest.mpd";
+}
+
+// The whole main() of a download benchmark: private folders, the DASH fixture made with the
+// shipped ffmpeg and served from 127.0.0.1, then every registered benchmark.
+inline int runWithDashFixture(int argc, char** argv) {
+    prepareDownloadBench();
+    const std::filesystem::path root = benchFolder() / "www";
+    std::filesystem::create_directories(root / "dash");
+    runFfmpeg(dashManifestArguments((root / "dash" / "manifest.mpd").string()));
+    dashServer() = std::make_unique<LocalHttpServer>(root);
+
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    dashServer().reset();
+    removeBenchFolder();
+    return 0;
 }

@@ -1,5 +1,7 @@
 #include "support/FakeTool.h"
 
+#include "support/Sandbox.h"
+
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -31,4 +33,10 @@ void writeFakeTool(const fs::path& path, const std::string& body) {
     bump += std::chrono::seconds(1);
     fs::last_write_time(temporary, bump);
     fs::rename(temporary, path);
+}
+
+fs::path writeFakeToolInTempFolder(const std::string& body) {
+    const fs::path path = Sandbox::makeTempFolder("tool") / "tool";
+    writeFakeTool(path, body);
+    return path;
 }

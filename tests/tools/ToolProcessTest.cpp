@@ -22,9 +22,7 @@ using namespace std::chrono_literals;
 namespace {
 
 fs::path script(const std::string& body) {
-    fs::path path = Sandbox::makeTempFolder("tool") / "tool";
-    writeFakeTool(path, body);
-    return path;
+    return writeFakeToolInTempFolder(body);
 }
 
 std::vector<std::string> lines(const std::string& text) {

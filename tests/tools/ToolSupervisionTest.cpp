@@ -21,9 +21,7 @@ using namespace std::chrono_literals;
 namespace {
 
 fs::path script(const std::string& body) {
-    fs::path path = Sandbox::makeTempFolder("tool") / "tool";
-    writeFakeTool(path, body);
-    return path;
+    return writeFakeToolInTempFolder(body);
 }
 
 // Polls until the file has content (the tool wrote its pids), at most 10 s.
