@@ -14,20 +14,24 @@ test: BOOTSTRAP_FLAGS += --test-tools
 deb: BOOTSTRAP_FLAGS += --deb-tools
 
 build: bootstrap
-	cmake -S . -B $(BUILD) -G Ninja -DTALLOWIN_PACKAGE_DIR=$(CURDIR)/$(PACKAGE)
+	cmake -S . -B $(BUILD) -G Ninja -DTALLOWIN_PACKAGE_DIR=$(CURDIR)/$(PACKAGE) -DTALLOWIN_WARNINGS_AS_ERRORS=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	$(PACKAGE)/Contents/bin/tallowin
 
+# The suite, the layer and format checks, then the suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer, each in its own folder.
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	JOBS=$(JOBS) scripts/sanitized-tests address,undefined $(BUILD)-asan
+	JOBS=$(JOBS) scripts/sanitized-tests thread $(BUILD)-tsan
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	scripts/check-format --fix
 
 deb: build
 	scripts/build-deb --package $(PACKAGE) --output dist
@@ -36,4 +40,4 @@ install: build
 	scripts/install-package --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

@@ -262,10 +262,10 @@ QWidget* ContentView::makeTryItBox() {
     // The controls keep their order but take two lines: Qt's standard controls are wider than the
     // compact ones this row was drawn for, and all of them in one line would not fit in 460.
     auto* controls = new QHBoxLayout;
-    auto* quality = makeLabel(tr("Quality"), box, "qualityLabel");
-    controls->addWidget(quality);
+    auto* qualityLabel = makeLabel(tr("Quality"), box, "qualityLabel");
+    controls->addWidget(qualityLabel);
     m_qualityPicker = new QComboBox(box);
-    quality->setBuddy(m_qualityPicker);
+    qualityLabel->setBuddy(m_qualityPicker);
     m_qualityPicker->setObjectName(QStringLiteral("qualityPicker"));
     m_qualityPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     for (VideoQuality quality : allVideoQualities) {

@@ -5,10 +5,11 @@
 
 namespace {
 
-std::string formatted(const char* format, double value) {
+// The value with that many decimals, then the unit.
+std::string formatted(double value, int decimals, const char* unit = "") {
     char text[64];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return std::string(text) + unit;
 }
 
 } // namespace
@@ -28,14 +29,14 @@ std::string DownloadProgressText::phaseText(DownloadProgress::Phase phase) {
 }
 
 std::string DownloadProgressText::megabytes(std::int64_t bytes) {
-    return formatted("%.1f", static_cast<double>(bytes) / 1e6);
+    return formatted(static_cast<double>(bytes) / 1e6, 1);
 }
 
 std::string DownloadProgressText::speed(double bytesPerSecond) {
     // Rounded first, so 999,960 B/s reads "1.0 MB/s" and not "1000 kB/s".
     if (std::round(bytesPerSecond / 1e5) >= 10)
-        return formatted("%.1f MB/s", bytesPerSecond / 1e6);
-    return formatted("%.0f kB/s", bytesPerSecond / 1e3);
+        return formatted(bytesPerSecond / 1e6, 1, " MB/s");
+    return formatted(bytesPerSecond / 1e3, 0, " kB/s");
 }
 
 std::string DownloadProgressText::duration(std::int64_t seconds) {

@@ -2,7 +2,7 @@
 
 #include "platform/NetworkError.h"
 #include "platform/Platform.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <curl/curl.h>
 

@@ -46,11 +46,8 @@ fs::path packageRoot() {
 }
 
 std::string bundleIdentifier() {
-#ifdef TALLOWIN_BUNDLE_ID
-    std::string identifier = TALLOWIN_BUNDLE_ID;
-#else
-    std::string identifier;
-#endif
+    // An empty cache value still gives the folders a name.
+    const std::string identifier = TALLOWIN_BUNDLE_ID;
     return identifier.empty() ? "Tallowin" : identifier;
 }
 
@@ -81,11 +78,7 @@ fs::path dataHome() { return xdgDirectory("XDG_DATA_HOME", ".local/share"); }
 fs::path cacheHome() { return xdgDirectory("XDG_CACHE_HOME", ".cache"); }
 
 std::string applicationVersion() {
-#ifdef TALLOWIN_VERSION
     return TALLOWIN_VERSION;
-#else
-    return "0";
-#endif
 }
 
 } // namespace Platform

@@ -3,7 +3,7 @@
 #include "platform/HttpClient.h"
 #include "platform/Sha256.h"
 #include "tools/BundledTools.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "tools/Uuid.h"

@@ -1,6 +1,6 @@
 #include "ytdlp/YtdlpUpdateLock.h"
 
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--quality", "1080P", "https://a.test/v"},
                    "Not a quality: 1080P. One of: highest (\"Highest quality\"), p2160 (\"4K\"), p1080 (\"1080p\"), "
                    "p720 (\"720p\"), p480 (\"480p\"), audioOnly (\"Audio only\")."}),
-    [](const testing::TestParamInfo<RefusedRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<RefusedRow>& test) { return std::string(test.param.name); });
 
 TEST_F(DownloadCommand, HelpShowsTheTitleEveryParameterAndTheDefaults) {
     const auto result = runDownload({"--help"});

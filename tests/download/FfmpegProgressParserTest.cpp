@@ -80,13 +80,14 @@ TEST_P(FfmpegProgressBlocks, GiveOneReportPerBlock) {
     ASSERT_EQ(fractions.size(), row.fractions.size());
     for (std::size_t i = 0; i < fractions.size(); ++i) {
         ASSERT_EQ(fractions[i].has_value(), row.fractions[i].has_value()) << i;
-        if (fractions[i])
+        if (fractions[i]) {
             EXPECT_NEAR(*fractions[i], *row.fractions[i], 1e-9) << i;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Captured, FfmpegProgressBlocks, testing::ValuesIn(rows), [](const auto& info) {
-    return std::string(info.param.name);
+INSTANTIATE_TEST_SUITE_P(Captured, FfmpegProgressBlocks, testing::ValuesIn(rows), [](const auto& test) {
+    return std::string(test.param.name);
 });
 
 TEST(FfmpegProgressParser, ReadsTimesAsFfmpegWritesThem) {
@@ -103,7 +104,8 @@ TEST(FfmpegProgressParser, ReadsTimesAsFfmpegWritesThem) {
     for (const auto& [text, seconds] : rows) {
         const auto parsed = FfmpegProgressParser::parseTime(text);
         ASSERT_EQ(parsed.has_value(), seconds.has_value()) << text;
-        if (parsed)
+        if (parsed) {
             EXPECT_NEAR(*parsed, *seconds, 1e-9) << text;
+        }
     }
 }

@@ -151,4 +151,4 @@ TEST_P(FormatArguments, MatchTheTable) {
 INSTANTIATE_TEST_SUITE_P(EveryInput,
                          FormatArguments,
                          testing::ValuesIn(rows),
-                         [](const testing::TestParamInfo<FormatRow>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<FormatRow>& test) { return std::string(test.param.name); });

@@ -69,7 +69,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "/w/a.mp4",
                   R"({"format":{},"streams":[{"codec_type":"Video","codec_name":"h264"}]})",
                   {"mp4", std::nullopt, std::nullopt}}),
-    [](const testing::TestParamInfo<ReportRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<ReportRow>& test) { return std::string(test.param.name); });
 
 TEST(ProbeReport, MalformedReportsThrowTheDecodersError) {
     for (const char* report : {"",

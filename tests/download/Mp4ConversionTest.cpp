@@ -81,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"audioOnlyMp3Copied", {"mp3", std::nullopt, "mp3"}, compatibleSet, true, {false, true, false, true}},
         PlanRow{"audioOnlyOpusReencoded", {"opus", std::nullopt, "opus"}, compatibleSet, true, {false, false, false, true}},
         PlanRow{"nothingAtAllIsNoAudioOnly", {"bin", std::nullopt, std::nullopt}, compatibleSet, true, {false, true, false, false}}),
-    [](const testing::TestParamInfo<PlanRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<PlanRow>& test) { return std::string(test.param.name); });
 
 TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.webm"), fs::path("/w/Title.mp4"));
@@ -185,7 +185,7 @@ INSTANTIATE_TEST_SUITE_P(
         FfmpegSummaryRow{"onlyTheClosingLine", "Conversion failed!\n", "Conversion failed!"},
         FfmpegSummaryRow{"errorPrefixStillWins", "ERROR: muxer says no\nConversion failed!\n", "muxer says no"},
         FfmpegSummaryRow{"nothing", "", "unknown error"}),
-    [](const testing::TestParamInfo<FfmpegSummaryRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FfmpegSummaryRow>& test) { return std::string(test.param.name); });
 
 TEST(Mp4Conversion, AFailedTrailerOrCloseIsAnUnfinishedOutput) {
     EXPECT_TRUE(Mp4Conversion::outputUnfinished(reencodeOntoAFullDiskExitingZero));
@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) + " >&2; exit 1\n",
                     "Error closing file tiny/src.mp4: No space left on device",
                     1}),
-    [](const testing::TestParamInfo<LeftoverRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<LeftoverRow>& test) { return std::string(test.param.name); });
 
 TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTheDecode) {
     HardwareForTest hardware(true);

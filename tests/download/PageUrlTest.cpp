@@ -56,4 +56,4 @@ INSTANTIATE_TEST_SUITE_P(
                     UrlRow{"c1Control", "https://e.com/a\u0085b", std::nullopt},
                     UrlRow{"longWithoutScheme", std::string(100 * 1024, 'a'), std::nullopt},
                     UrlRow{"longWithSpace", "https://e.com/" + std::string(100 * 1024, 'a') + " x", std::nullopt}),
-    [](const testing::TestParamInfo<UrlRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<UrlRow>& test) { return std::string(test.param.name); });

@@ -255,4 +255,4 @@ INSTANTIATE_TEST_SUITE_P(
                        "a.audio.m4a", true, true},
         AudioSourceRow{"mp4WithAacOnlyRemuxed", "a.mp4", R"({"streams":[{"codec_type":"audio","codec_name":"aac"}]})",
                        "a.m4a", true, false}),
-    [](const testing::TestParamInfo<AudioSourceRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<AudioSourceRow>& test) { return std::string(test.param.name); });

@@ -258,7 +258,7 @@ INSTANTIATE_TEST_SUITE_P(
         SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
         SummaryRow{"crLfEndsALineButALoneCrDoesNot", "ERROR: a\r\nnext\r\n", "a"},
         SummaryRow{"textAfterALoneCrCounts", "ERROR: a\rnext", "next"}),
-    [](const testing::TestParamInfo<SummaryRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SummaryRow>& test) { return std::string(test.param.name); });
 
 TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {
     const fs::path staging = Sandbox::makeTempFolder("staging");

@@ -98,8 +98,8 @@ TEST_P(YtdlpProgressLines, ReadAsTheyShould) {
     EXPECT_EQ(parser.read(row.line), row.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Captured, YtdlpProgressLines, testing::ValuesIn(rows), [](const auto& info) {
-    return std::string(info.param.name);
+INSTANTIATE_TEST_SUITE_P(Captured, YtdlpProgressLines, testing::ValuesIn(rows), [](const auto& test) {
+    return std::string(test.param.name);
 });
 
 TEST(YtdlpProgressParser, TellsItsLinesFromEveryOther) {

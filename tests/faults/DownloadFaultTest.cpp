@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(Files,
                          testing::Values(ConfigRow{"skipDownload", "--skip-download\n"},
                                          ConfigRow{"extractAudio", "-x\n"},
                                          ConfigRow{"exec", "--exec \"touch MARKER\"\n"}),
-                         [](const testing::TestParamInfo<ConfigRow>& info) { return std::string(info.param.name); });
+                         [](const testing::TestParamInfo<ConfigRow>& test) { return std::string(test.param.name); });
 
 TEST_F(DownloadFaults, APageWithSeveralVideosGivesItsFirstOnly) {
     const fs::path page = pageWithThreeVideos();
@@ -168,8 +168,8 @@ INSTANTIATE_TEST_SUITE_P(Routes,
                          BrokenTransfer,
                          testing::Values(BrokenTransferRow{"closedMidFile", breakingRoute(100'000, -1)},
                                          BrokenTransferRow{"stalledMidFile", breakingRoute(-1, 100'000)}),
-                         [](const testing::TestParamInfo<BrokenTransferRow>& info) {
-                             return std::string(info.param.name);
+                         [](const testing::TestParamInfo<BrokenTransferRow>& test) {
+                             return std::string(test.param.name);
                          });
 
 namespace {
@@ -218,8 +218,8 @@ INSTANTIATE_TEST_SUITE_P(Names,
                                          "~tilde",
                                          "100% it's \"quoted\"",
                                          "\u0412\u0438\u0434\u0435\u043e \u52d5\u753b with spaces"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return "name" + std::to_string(info.index);
+                         [](const testing::TestParamInfo<const char*>& test) {
+                             return "name" + std::to_string(test.index);
                          });
 
 namespace {
@@ -274,4 +274,4 @@ INSTANTIATE_TEST_SUITE_P(
                     AudioRow{"mp3Copied", "tone.mp3", {"-c:a", "libmp3lame"}, "mp3", false, true},
                     AudioRow{"mp3WithCoverCopied", "cover.mp3", {"-c:a", "libmp3lame"}, "mp3", false, true, true},
                     AudioRow{"opusReencoded", "tone.opus", {"-c:a", "libopus"}, "aac", true, false}),
-    [](const testing::TestParamInfo<AudioRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<AudioRow>& test) { return std::string(test.param.name); });

@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(EachStopSignal,
                                          SignalRow{"interrupt", SIGINT},
                                          SignalRow{"terminate", SIGTERM},
                                          SignalRow{"quit", SIGQUIT}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(StatusFault, InterruptEndsAHungVersionLookup) {
     ASSERT_TRUE(Sandbox::usesRealPackage());
@@ -149,4 +149,4 @@ INSTANTIATE_TEST_SUITE_P(
                     UnwritableRow{"downloadJsonToAClosedPipe", {"download", "--json", "URL"}, true, "Broken pipe"},
                     UnwritableRow{"statusToAFullDisk", {"status"}, false, "No space left on device"},
                     UnwritableRow{"statusJsonToAClosedPipe", {"status", "--json"}, true, "Broken pipe"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{{"update-ytdlp", "--json"},
                 "tallowin-cli update-ytdlp: unknown option \"--json\".",
                 "tallowin-cli update-ytdlp"}),
-    [](const testing::TestParamInfo<Refusal>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<Refusal>& test) { return "case" + std::to_string(test.index); });
 
 TEST(CommandLine, UsageLinesNameTheProgramNotItsPath) {
     std::vector<std::vector<std::string>> commandLines{{"--help"}};

@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BashCase{{"tallowin-cli", "download", "--quality", "p"}, "p2160\np1080\np720\np480\n"},
                     BashCase{{"tallowin-cli", "download", "--no"}, "--no-force-mp4\n"},
                     BashCase{{"tallowin-cli", "update-ytdlp", "--"}, "--help\n"}),
-    [](const testing::TestParamInfo<BashCase>& info) { return "case" + std::to_string(info.index); });
+    [](const testing::TestParamInfo<BashCase>& test) { return "case" + std::to_string(test.index); });
 
 // Width and height from a PNG's IHDR chunk (big-endian, right after the signature and chunk header).
 std::pair<std::uint32_t, std::uint32_t> pngSize(const fs::path& file) {

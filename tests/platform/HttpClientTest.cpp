@@ -4,7 +4,7 @@
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <gtest/gtest.h>
 

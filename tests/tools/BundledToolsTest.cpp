@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"deno", "  deno  \\n", "  deno  "},
         VersionCase{"yt-dlp", "", std::nullopt},
         VersionCase{"ffmpeg", "\\n\\n\\r\\n\\f\\v", std::nullopt}),
-    [](const testing::TestParamInfo<VersionCase>& info) { return std::to_string(info.index); });
+    [](const testing::TestParamInfo<VersionCase>& test) { return std::to_string(test.index); });
 
 TEST(BundledTools, VersionOptionFollowsTheName) {
     fs::path folder = Sandbox::makeTempFolder("option");

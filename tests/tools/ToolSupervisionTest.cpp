@@ -126,7 +126,7 @@ INSTANTIATE_TEST_SUITE_P(Tools,
                                          Stubbornness{"ShellIgnoresTerm", true, false},
                                          Stubbornness{"ChildIgnoresTerm", false, true},
                                          Stubbornness{"BothIgnoreTerm", true, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 TEST(ToolSupervision, SilenceStopsATool) {
     const auto silent = ToolProcess::run(script("exec sleep 60\n"), {}, std::nullopt, {}, 300ms);

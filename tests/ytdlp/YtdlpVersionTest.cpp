@@ -33,7 +33,7 @@ INSTANTIATE_TEST_SUITE_P(Rules,
                                          // out of range reads as 0, never wraps into a huge number
                                          CompareCase{"99999999999999999999.0.0", "1.0.0", -1},
                                          CompareCase{"2025.01.16.232519", "2025.01.15", 1}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& test) { return std::to_string(test.index); });
 
 struct ValidityCase {
     const char* text;
@@ -67,4 +67,4 @@ INSTANTIATE_TEST_SUITE_P(Rules,
                                          ValidityCase{"<html>", false},
                                          ValidityCase{"", false},
                                          ValidityCase{"2024.\xD9\xA3.10", false}), // a non-ASCII digit
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& test) { return std::to_string(test.index); });

@@ -194,7 +194,7 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     false,
                     false}),
-    [](const testing::TestParamInfo<PipelineRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<PipelineRow>& test) { return std::string(test.param.name); });
 
 TEST_F(PipelineEndToEnd, A404FailsWithYtdlpsOwnErrorLine) {
     try {

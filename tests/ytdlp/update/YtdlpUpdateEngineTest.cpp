@@ -5,7 +5,7 @@
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "ytdlp/YtdlpResolver.h"
@@ -163,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChannelCase{"bothFail", std::nullopt, std::nullopt, false, "Latest yt-dlp: stable ?, nightly ?"},
         ChannelCase{"stableTwoParts", "2025.01", "2024.12.01", true, "Latest yt-dlp: stable ?, nightly 2024.12.01"},
         ChannelCase{"nightlyWord", "2025.01.15", "nightly", false, "Latest yt-dlp: stable 2025.01.15, nightly ?"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, BothQueriesFailingStillDownloadsFromStable) {
     HttpRoute failing;
@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
         TagCase{"tenKilobytesOfText", 200, "{\"tag_name\":\"" + std::string(10240, 'x') + "\"}", std::nullopt},
         TagCase{"tenKilobytesOfVersion", 200, "{\"tag_name\":\"" + longVersion() + "\"}", longVersion()},
         TagCase{"emptyBody", 200, "", std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // --- Download ----------------------------------------------------------------------------------
 
@@ -348,7 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "SUM  yt-dlp_macos\nSUM  " + asset + ".zip\n",
                      Kind::checksumMissing,
                      "The release publishes no checksum for yt-dlp."}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, ChecksumLineMayUseBinaryMarkAndUpperCase) {
     const std::string script = fakeYtdlp("2025.02.01");
@@ -385,10 +385,11 @@ TEST_P(DownloadedFileTest, IsRejectedBeforeAnythingIsInstalled) {
     const YtdlpUpdateError error = expectUpdateError();
 
     EXPECT_EQ(error.kind(), GetParam().expected);
-    if (GetParam().payload)
+    if (GetParam().payload) {
         EXPECT_EQ(error.payload(), *GetParam().payload);
-    else
+    } else {
         EXPECT_FALSE(error.payload().empty());
+    }
     const std::string prefix = GetParam().expected == Kind::wontRun
                                    ? "The downloaded yt-dlp would not run: "
                                    : "The downloaded yt-dlp did not report a version (got \u201C";
@@ -435,7 +436,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "<html><body><h1>Index of /</h1><a href=\"yt-dlp\">yt-dlp</a></body></html>\n",
                               Kind::wontRun,
                               std::nullopt}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 
 // --- Discard or install ------------------------------------------------------------------------
 
@@ -502,7 +503,7 @@ INSTANTIATE_TEST_SUITE_P(
                     YtdlpUpdateOutcome::alreadyCurrent("2025.02.01"), "downloaded", "installed-before"},
         InstallCase{"olderStableOverNewerUpdatedCopy", "2025.01.15", "2025.02.01", false, "2025.01.20",
                     YtdlpUpdateOutcome::updated("2025.01.20"), "downloaded", "installed-before"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& test) { return std::string(test.param.name); });
 // clang-format on
 
 TEST_F(UpdateEngineTest, InstalledFileReportingAnotherVersionIsReverted) {
@@ -638,7 +639,7 @@ INSTANTIATE_TEST_SUITE_P(Checks,
                                                       std::chrono::milliseconds(3000),
                                                       "it printed nothing for 3 seconds",
                                                       true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& test) { return std::string(test.param.name); });
 
 // A stop is honoured up to the staged file's check; the check of the installed copy comes after
 // the last cancellation point, so the install it proves is finished, not abandoned.
