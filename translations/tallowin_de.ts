@@ -334,24 +334,24 @@
         <translation>&amp;Beenden</translation>
     </message>
     <message>
-        <source>Software Update</source>
-        <translation>Softwareaktualisierung</translation>
+        <source>Check for Updates</source>
+        <translation>Nach Updates suchen</translation>
     </message>
     <message>
-        <source>You&apos;re up to date!</source>
-        <translation>Alles ist auf dem neuesten Stand!</translation>
+        <source>Tallowin is up to date.</source>
+        <translation>Tallowin ist auf dem neuesten Stand.</translation>
     </message>
     <message>
-        <source>Tallowin %1 is currently the newest version available.</source>
-        <translation>Tallowin %1 ist die neueste verfügbare Version.</translation>
+        <source>Tallowin %1 is the newest version.</source>
+        <translation>Tallowin %1 ist die neueste Version.</translation>
     </message>
     <message>
-        <source>A new version of Tallowin is available!</source>
-        <translation>Eine neue Version von Tallowin ist verfügbar!</translation>
+        <source>An update for Tallowin is available.</source>
+        <translation>Ein Update für Tallowin ist verfügbar.</translation>
     </message>
     <message>
-        <source>Tallowin %1 is now available; you have %2.</source>
-        <translation>Tallowin %1 ist jetzt verfügbar; du hast %2.</translation>
+        <source>Tallowin %1 is available. You have %2.</source>
+        <translation>Tallowin %1 ist verfügbar. Du hast %2.</translation>
     </message>
     <message>
         <source>Download…</source>
@@ -362,8 +362,8 @@
         <translation>Später</translation>
     </message>
     <message>
-        <source>Update Error!</source>
-        <translation>Aktualisierungsfehler!</translation>
+        <source>Could not check for updates.</source>
+        <translation>Die Suche nach Updates ist fehlgeschlagen.</translation>
     </message>
 </context>
 </TS>

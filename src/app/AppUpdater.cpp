@@ -5,7 +5,6 @@
 #include "tools/BundledTools.h"
 
 #include <QMetaObject>
-#include <QPointer>
 
 #include <chrono>
 #include <fstream>
@@ -38,7 +37,7 @@ AppUpdater::AppUpdater(Options options, QObject* parent)
       m_lastCheckFile(options.lastCheckFile.empty() ? BundledTools::supportDirectory() / "last-update-check"
                                                     : options.lastCheckFile),
       m_fetch(options.fetch ? std::move(options.fetch) : FetchFunction(&fetchFeed)) {
-    // Like an observed value delivered on the main queue: the first one comes on the event loop.
+    // The flag's first value comes on the event loop, as every later one does.
     QMetaObject::invokeMethod(
         this,
         [this] {
@@ -48,9 +47,7 @@ AppUpdater::AppUpdater(Options options, QObject* parent)
         Qt::QueuedConnection);
 }
 
-AppUpdater::~AppUpdater() {
-    m_runs.stopAll();
-}
+AppUpdater::~AppUpdater() = default; // m_runs stops and joins
 
 void AppUpdater::checkForUpdates() {
     if (!m_canCheck)
@@ -71,39 +68,29 @@ void AppUpdater::checkInBackgroundIfDue() {
 void AppUpdater::startCheck(bool userInitiated) {
     m_checking = true;
     refreshFlag();
-    AppUpdater* context = this; // valid for the worker: the destructor joins it first
-    QPointer<AppUpdater> self(this);
-    auto report = [context, self, userInitiated](CheckResult result) {
-        QMetaObject::invokeMethod(
-            context,
-            [self, userInitiated, result = std::move(result)] {
-                if (!self)
-                    return;
-                self->m_checking = false;
-                self->refreshFlag();
-                emit self->checkFinished(result, userInitiated);
-            },
-            Qt::QueuedConnection);
-    };
-    m_runs.start(
-        [fetch = m_fetch, url = m_feedUrl.toStdString(), current = m_currentVersion, stamp = m_lastCheckFile, report](
-            std::stop_token stopToken) {
-            CheckResult result;
-            try {
-                const std::string body = fetch(url, stopToken);
-                touch(stamp);
-                const std::optional<AppcastFeed::Release> newest = AppcastFeed::newestRelease(QString::fromUtf8(body));
-                if (newest && AppcastFeed::isNewer(newest->version, current)) {
-                    result.kind = CheckResult::Kind::newer;
-                    result.release = *newest;
-                }
-            } catch (const std::exception& error) {
-                result.kind = CheckResult::Kind::failed;
-                result.message = QString::fromStdString(error.what());
+    m_runs.start([this, fetch = m_fetch, url = m_feedUrl.toStdString(), current = m_currentVersion,
+                  stamp = m_lastCheckFile, userInitiated](std::stop_token stopToken, const WorkerRuns::Poster& back) {
+        CheckResult result;
+        try {
+            const std::string body = fetch(url, stopToken);
+            touch(stamp);
+            const std::optional<AppcastFeed::Release> newest = AppcastFeed::newestRelease(QString::fromUtf8(body));
+            if (newest && AppcastFeed::isNewer(newest->version, current)) {
+                result.kind = CheckResult::Kind::newer;
+                result.release = *newest;
             }
-            if (!stopToken.stop_requested())
-                report(std::move(result));
+        } catch (const std::exception& error) {
+            result.kind = CheckResult::Kind::failed;
+            result.message = QString::fromStdString(error.what());
+        }
+        if (stopToken.stop_requested())
+            return;
+        back.post([this, result = std::move(result), userInitiated] {
+            m_checking = false;
+            refreshFlag();
+            emit checkFinished(result, userInitiated);
         });
+    });
 }
 
 void AppUpdater::refreshFlag() {

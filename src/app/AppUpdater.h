@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/AppcastFeed.h"
-#include "app/BackgroundRuns.h"
+#include "app/WorkerRuns.h"
 
 #include <QObject>
 #include <QString>
@@ -68,5 +68,5 @@ private:
     bool m_delivered = false;
     bool m_checking = false;
     bool m_canCheck = false;
-    BackgroundRuns m_runs;
+    WorkerRuns m_runs{this};
 };

@@ -5,13 +5,14 @@
 #include <optional>
 
 // The application's update feed in the appcast form: RSS 2.0 items, each with an enclosure that
-// carries the release's version ("sparkle:version" or "version" attribute, or a
-// <sparkle:version> element of the item). Pure parsing, safe on any thread.
+// carries the release's version in a "version" attribute, or with a <version> element of the
+// item. Names match by their local part, so any namespace prefix may come before them
+// ("release:version"). Pure parsing, safe on any thread.
 namespace AppcastFeed {
 
 struct Release {
     QString version;      // the machine version
-    QString displayName;  // sparkle:shortVersionString when given, else the version
+    QString displayName;  // shortVersionString (attribute or element) when given, else the version
     QString downloadPage; // the item's link, else its enclosure's url
 };
 

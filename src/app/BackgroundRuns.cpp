@@ -1,7 +1,5 @@
 #include "app/BackgroundRuns.h"
 
-#include <algorithm>
-
 BackgroundRuns::~BackgroundRuns() {
     stopAll();
     // jthread's destructor joins.
@@ -23,10 +21,6 @@ std::stop_source BackgroundRuns::start(std::function<void(std::stop_token)> work
 void BackgroundRuns::stopAll() {
     for (Run& run : m_runs)
         run.thread.request_stop();
-}
-
-int BackgroundRuns::activeCount() const {
-    return static_cast<int>(std::count_if(m_runs.begin(), m_runs.end(), [](const Run& run) { return !run.done->load(); }));
 }
 
 void BackgroundRuns::pruneFinished() {

@@ -28,9 +28,6 @@ public:
     // Requests a stop on every run without waiting.
     void stopAll();
 
-    // Runs whose work has not returned yet.
-    int activeCount() const;
-
 private:
     struct Run {
         std::jthread thread;

@@ -149,10 +149,7 @@ ContentView::ContentView(YtdlpUpdater& updater, Services services, QWidget* pare
     m_urlField->setFocus();
 }
 
-ContentView::~ContentView() {
-    stopLookups();
-    m_copies.stopAll();
-}
+ContentView::~ContentView() = default; // m_lookups and m_copies stop and join
 
 QString ContentView::progressText(double fraction) {
     if (!std::isfinite(fraction))
@@ -268,10 +265,10 @@ QWidget* ContentView::makeTryItBox() {
     qualityLabel->setBuddy(m_qualityPicker);
     m_qualityPicker->setObjectName(QStringLiteral("qualityPicker"));
     m_qualityPicker->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    for (VideoQuality quality : allVideoQualities) {
-        if (quality == VideoQuality::audioOnly)
+    for (VideoQuality choice : allVideoQualities) {
+        if (choice == VideoQuality::audioOnly)
             m_qualityPicker->insertSeparator(m_qualityPicker->count());
-        m_qualityPicker->addItem(tr(std::string(label(quality)).c_str()), static_cast<int>(quality));
+        m_qualityPicker->addItem(tr(std::string(label(choice)).c_str()), static_cast<int>(choice));
     }
     connect(m_qualityPicker, &QComboBox::currentIndexChanged, this, [this](int index) {
         const QVariant value = m_qualityPicker->itemData(index);
@@ -748,9 +745,7 @@ void ContentView::saveCopy() {
     const std::optional<CopyTarget> target = m_services.chooseCopyTarget(this, qs(source.filename().string()));
     if (!target || target->path.isEmpty())
         return;
-    ContentView* context = this; // valid for the worker: the destructor joins it first
-    QPointer<ContentView> self(this);
-    m_copies.start([source, target = *target, context, self](std::stop_token stop) {
+    m_copies.start([this, source, target = *target](std::stop_token stop, const WorkerRuns::Poster& back) {
         QString error;
         try {
             FileCopy::copyWhole(source, target.path.toStdString(), target.replace, stop);
@@ -762,15 +757,8 @@ void ContentView::saveCopy() {
         } catch (const std::exception& failure) {
             error = tr("Could not save a copy as %1: %2").arg(target.path, QString::fromStdString(failure.what()));
         }
-        if (error.isEmpty())
-            return;
-        QMetaObject::invokeMethod(
-            context,
-            [self, error] {
-                if (self)
-                    self->complain(error);
-            },
-            Qt::QueuedConnection);
+        if (!error.isEmpty())
+            back.post([this, error] { complain(error); });
     });
 }
 
@@ -793,25 +781,13 @@ void ContentView::showEvent(QShowEvent* event) {
 void ContentView::hideEvent(QHideEvent* event) {
     QWidget::hideEvent(event);
     if (!event->spontaneous())
-        stopLookups();
+        m_lookups.dropCurrent();
 }
 
 void ContentView::startLookups() {
-    stopLookups();
-    const quint64 generation = ++m_lookupGeneration;
-    ContentView* context = this; // valid for the workers: the destructor joins them first
-    QPointer<ContentView> self(this);
-    auto post = [context, self, generation](std::function<void(ContentView&)> apply) {
-        QMetaObject::invokeMethod(
-            context,
-            [self, generation, apply = std::move(apply)] {
-                if (self && self->m_lookupGeneration == generation)
-                    apply(*self);
-            },
-            Qt::QueuedConnection);
-    };
-    m_lookup = m_lookups.start([status = m_updater.statusFunction(), version = m_services.version,
-                                post](std::stop_token stop) {
+    m_lookups.dropCurrent();
+    m_lookups.start([this, status = m_updater.statusFunction(), version = m_services.version](
+                        std::stop_token stop, const WorkerRuns::Poster& back) {
         auto lookUp = [&version, stop](const std::filesystem::path& (*tool)()) -> std::optional<std::string> {
             try {
                 return version(tool(), stop);
@@ -827,26 +803,18 @@ void ContentView::startLookups() {
         try {
             YtdlpStatus result = status(stop);
             if (!stop.stop_requested())
-                post([result = std::move(result)](ContentView& view) { view.m_updater.setStatus(result); });
+                back.postIfCurrent([this, result = std::move(result)] { m_updater.setStatus(result); });
         } catch (...) {
         }
         ffmpegLookup.join();
-        post([ffmpeg](ContentView& view) {
-            view.m_ffmpegVersion = ffmpeg;
-            view.showToolVersion(view.m_ffmpegLabel, ffmpeg);
+        back.postIfCurrent([this, ffmpeg] {
+            m_ffmpegVersion = ffmpeg;
+            showToolVersion(m_ffmpegLabel, ffmpeg);
         });
         denoLookup.join();
-        post([deno](ContentView& view) {
-            view.m_denoVersion = deno;
-            view.showToolVersion(view.m_denoLabel, deno);
+        back.postIfCurrent([this, deno] {
+            m_denoVersion = deno;
+            showToolVersion(m_denoLabel, deno);
         });
     });
-}
-
-void ContentView::stopLookups() {
-    ++m_lookupGeneration;
-    if (m_lookup) {
-        m_lookup->request_stop();
-        m_lookup.reset();
-    }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/BackgroundRuns.h"
 #include "app/DownloadTester.h"
+#include "app/WorkerRuns.h"
 #include "app/YtdlpUpdater.h"
 
 #include <QPointer>
@@ -17,15 +17,12 @@
 class ElidedLabel;
 class FittingScrollArea;
 class QCheckBox;
-class QMenu;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
-class QVBoxLayout;
 class WrappingLabel;
-class YtdlpUpdater;
 
 // The content of the only window: the header, the "Bundled tools" box (versions and the yt-dlp
 // update) and the "Try it" box (the download form and its outcome). It only chooses what to show;
@@ -87,7 +84,6 @@ private:
     QWidget* makeToolsBox();
     QWidget* makeTryItBox();
     void startLookups();
-    void stopLookups();
 
     void showYtdlpRow();
     void showToolVersion(QLabel* label, const std::optional<std::string>& version);
@@ -146,8 +142,6 @@ private:
     DownloadTester::State::Kind m_announcedDownload = DownloadTester::State::Kind::idle;
     YtdlpUpdater::State::Kind m_announcedUpdate = YtdlpUpdater::State::Kind::idle;
 
-    quint64 m_lookupGeneration = 0;
-    std::optional<std::stop_source> m_lookup;
-    BackgroundRuns m_lookups;
-    BackgroundRuns m_copies; // "Save a Copy…"; joined (after a stop request) when the view goes
+    WorkerRuns m_lookups{this}; // hiding the view drops what they have not shown yet
+    WorkerRuns m_copies{this};  // "Save a Copy…"; joined (after a stop request) when the view goes
 };

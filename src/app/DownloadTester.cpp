@@ -1,11 +1,9 @@
 #include "app/DownloadTester.h"
 
+#include "app/WriteState.h"
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
 #include "platform/OperationCancelled.h"
-
-#include <QMetaObject>
-#include <QPointer>
 
 #include <exception>
 
@@ -22,11 +20,7 @@ DownloadTester::DownloadTester(DownloadFunction download, QObject* parent)
         };
 }
 
-DownloadTester::~DownloadTester() {
-    // m_runs' destructor stops and joins; its threads may still post to this object until then,
-    // which is safe because the QObject part outlives that join.
-    m_runs.stopAll();
-}
+DownloadTester::~DownloadTester() = default; // m_runs stops and joins
 
 std::optional<QString> DownloadTester::url() const {
     const std::optional<std::string> parsed = PageUrl::parse(m_urlText.toStdString());
@@ -71,40 +65,24 @@ void DownloadTester::start() {
         return;
     setState(State::running());
 
-    const quint64 generation = ++m_generation;
-    // The raw pointer is only the queued call's context: this object joins its threads before
-    // its QObject part goes, and Qt drops calls posted to a destroyed context.
-    DownloadTester* context = this;
-    QPointer<DownloadTester> self(this);
-    auto current = [self, generation] { return self && self->m_generation == generation; };
-    auto deliver = [context, current](State state) {
-        QMetaObject::invokeMethod(
-            context,
-            [context, current, state = std::move(state)]() mutable {
-                if (current())
-                    context->setState(std::move(state));
-            },
-            Qt::QueuedConnection);
-    };
-    // The core reports at most ten times a second, so each report is posted as it comes.
-    auto report = [context, current](const DownloadProgress& progress) {
-        QMetaObject::invokeMethod(
-            context,
-            [context, current, progress] {
-                if (current() && context->m_state.kind == State::Kind::running) {
-                    context->m_progress = progress;
-                    emit context->progressChanged();
+    m_runs.start([this,
+                  download = m_download,
+                  url = link->toStdString(),
+                  quality = m_quality,
+                  forceMP4 = m_forceMP4,
+                  compatibleMP4 = m_compatibleMP4](std::stop_token stopToken, const WorkerRuns::Poster& back) {
+        auto deliver = [this, &back](State state) {
+            back.postIfCurrent([this, state = std::move(state)]() mutable { setState(std::move(state)); });
+        };
+        // The core reports at most ten times a second, so each report is posted as it comes.
+        auto report = [this, back](const DownloadProgress& progress) {
+            back.postIfCurrent([this, progress] {
+                if (m_state.kind == State::Kind::running) {
+                    m_progress = progress;
+                    emit progressChanged();
                 }
-            },
-            Qt::QueuedConnection);
-    };
-    m_current = m_runs.start([download = m_download,
-                              url = link->toStdString(),
-                              quality = m_quality,
-                              forceMP4 = m_forceMP4,
-                              compatibleMP4 = m_compatibleMP4,
-                              deliver,
-                              report](std::stop_token stopToken) {
+            });
+        };
         try {
             deliver(State::finished(download(url, quality, forceMP4, compatibleMP4, stopToken, report)));
         } catch (const OperationCancelled&) {
@@ -118,16 +96,13 @@ void DownloadTester::start() {
 }
 
 void DownloadTester::cancel() {
-    if (m_current) {
-        m_current->request_stop();
-        m_current.reset();
-    }
-    ++m_generation;
+    m_runs.dropCurrent();
     setState(State::idle());
 }
 
 void DownloadTester::setState(State state) {
-    m_state = std::move(state);
+    if (!writeState(m_state, std::move(state), StateNotify::everyWrite))
+        return;
     // A new run starts without progress, and an ended one has none left to show.
     if (m_progress) {
         m_progress.reset();

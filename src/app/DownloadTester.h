@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BackgroundRuns.h"
+#include "app/WorkerRuns.h"
 #include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"
@@ -86,9 +86,6 @@ private:
     bool m_compatibleMP4 = false;
     State m_state;
     std::optional<DownloadProgress> m_progress;
-    // Each start() and cancel() begins a new generation; a result of an older one is dropped,
-    // so a cancelled download ends in idle and never disturbs a newer one.
-    quint64 m_generation = 0;
-    std::optional<std::stop_source> m_current;
-    BackgroundRuns m_runs;
+    // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
+    WorkerRuns m_runs{this};
 };

@@ -1,8 +1,6 @@
 #include "app/FittingScrollArea.h"
 
 #include <QEvent>
-#include <QLayout>
-#include <QScrollBar>
 
 #include <algorithm>
 

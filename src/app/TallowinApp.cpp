@@ -127,21 +127,19 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
     auto* box = new QMessageBox(m_window.get());
     box->setObjectName(QStringLiteral("updateCheckResult"));
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowTitle(tr("Software Update"));
+    box->setWindowTitle(tr("Check for Updates"));
+    const QString installed = QString::fromStdString(Platform::applicationVersion());
     switch (result.kind) {
     case Kind::upToDate:
         box->setIcon(QMessageBox::Information);
-        box->setText(tr("You're up to date!"));
-        box->setInformativeText(tr("Tallowin %1 is currently the newest version available.")
-                                    .arg(QString::fromStdString(Platform::applicationVersion())));
+        box->setText(tr("Tallowin is up to date."));
+        box->setInformativeText(tr("Tallowin %1 is the newest version.").arg(installed));
         box->addButton(QMessageBox::Ok);
         break;
     case Kind::newer: {
         box->setIcon(QMessageBox::Information);
-        box->setText(tr("A new version of Tallowin is available!"));
-        box->setInformativeText(
-            tr("Tallowin %1 is now available; you have %2.")
-                .arg(result.release.displayName, QString::fromStdString(Platform::applicationVersion())));
+        box->setText(tr("An update for Tallowin is available."));
+        box->setInformativeText(tr("Tallowin %1 is available. You have %2.").arg(result.release.displayName, installed));
         QPushButton* download = box->addButton(tr("Download…"), QMessageBox::AcceptRole);
         download->setObjectName(QStringLiteral("downloadPageButton"));
         const QUrl page(result.release.downloadPage);
@@ -151,7 +149,7 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
     }
     case Kind::failed:
         box->setIcon(QMessageBox::Warning);
-        box->setText(tr("Update Error!"));
+        box->setText(tr("Could not check for updates."));
         box->setInformativeText(result.message);
         box->addButton(QMessageBox::Ok);
         break;

@@ -1,7 +1,5 @@
 #include "app/WrappingLabel.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QScrollBar>
 #include <QTextDocument>
 
 #include <algorithm>

@@ -1,11 +1,9 @@
 #include "app/YtdlpUpdater.h"
 
+#include "app/WriteState.h"
 #include "platform/OperationCancelled.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
-
-#include <QMetaObject>
-#include <QPointer>
 
 #include <exception>
 
@@ -36,13 +34,12 @@ YtdlpUpdater::YtdlpUpdater(UpdateFunction update, StatusFunction status, QObject
 
 YtdlpUpdater::~YtdlpUpdater() {
     m_shutdown.request_stop();
-    m_runs.stopAll();
+    // m_runs stops and joins.
 }
 
 void YtdlpUpdater::setStatus(std::optional<YtdlpStatus> status) {
-    if (status == m_status)
+    if (!writeState(m_status, std::move(status), StateNotify::onChange))
         return;
-    m_status = std::move(status);
     emit statusChanged();
 }
 
@@ -51,35 +48,15 @@ void YtdlpUpdater::start() {
         return;
     setState(State::running(YtdlpUpdatePhase::downloading(0)));
 
-    const quint64 generation = ++m_generation;
-    // The context pointer stays valid for the worker: the destructor joins the threads first.
-    YtdlpUpdater* context = this;
-    QPointer<YtdlpUpdater> self(this);
-    auto progress = [context, self, generation](YtdlpUpdatePhase phase) {
-        QMetaObject::invokeMethod(
-            context,
-            [self, generation, phase] {
+    m_runs.start([this, update = m_update, lookup = m_statusLookup, lock = m_engineLock,
+                  shutdown = m_shutdown.get_token()](std::stop_token stopToken, const WorkerRuns::Poster& back) {
+        auto progress = [this, back](YtdlpUpdatePhase phase) {
+            back.postIfCurrent([this, phase] {
                 // A report that arrives after the run ended, failed or was cancelled is dropped.
-                if (self && self->m_generation == generation && self->isRunning())
-                    self->setState(State::running(phase));
-            },
-            Qt::QueuedConnection);
-    };
-    auto finish = [context, self, generation](State state, std::optional<YtdlpStatus> status) {
-        QMetaObject::invokeMethod(
-            context,
-            [self, generation, state = std::move(state), status = std::move(status)]() mutable {
-                if (!self)
-                    return;
-                if (self->m_generation == generation)
-                    self->setState(std::move(state));
-                if (status)
-                    self->setStatus(std::move(status));
-            },
-            Qt::QueuedConnection);
-    };
-    m_current = m_runs.start([update = m_update, lookup = m_statusLookup, lock = m_engineLock, progress, finish,
-                              shutdown = m_shutdown.get_token()](std::stop_token stopToken) {
+                if (isRunning())
+                    setState(State::running(phase));
+            });
+        };
         State result;
         {
             std::lock_guard guard(*lock);
@@ -101,21 +78,19 @@ void YtdlpUpdater::start() {
         }
         if (shutdown.stop_requested())
             return; // the model is going; a stopped lookup says nothing about the files anyway
-        finish(std::move(result), std::move(status));
+        back.postIfCurrent([this, result = std::move(result)] { setState(result); });
+        if (status)
+            back.post([this, status = std::move(status)] { setStatus(status); });
     });
 }
 
 void YtdlpUpdater::cancel() {
-    if (m_current) {
-        m_current->request_stop();
-        m_current.reset();
-    }
+    m_runs.stopCurrent();
     setState(State::idle());
 }
 
 void YtdlpUpdater::setState(State state) {
-    if (state == m_state)
+    if (!writeState(m_state, std::move(state), StateNotify::onChange))
         return;
-    m_state = std::move(state);
     emit stateChanged();
 }

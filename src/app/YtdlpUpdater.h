@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BackgroundRuns.h"
+#include "app/WorkerRuns.h"
 #include "ytdlp/YtdlpStatus.h"
 #include "ytdlp/YtdlpUpdateOutcome.h"
 #include "ytdlp/YtdlpUpdatePhase.h"
@@ -74,14 +74,12 @@ private:
     StatusFunction m_statusLookup;
     State m_state;
     std::optional<YtdlpStatus> m_status;
-    // A run's result is applied only while no newer run has started. cancel() does not bump it:
-    // a run past its last cancellation point still installs, and then says so.
-    quint64 m_generation = 0;
-    std::optional<std::stop_source> m_current;
     // Held by a run for the engine call, so a new run waits (on its worker thread) for a
     // cancelled one that is still installing in the same support folder.
     std::shared_ptr<std::mutex> m_engineLock = std::make_shared<std::mutex>();
     // Stops the refresh after a run. Not the run's own token: a cancelled run still refreshes.
     std::stop_source m_shutdown;
-    BackgroundRuns m_runs;
+    // A run's state is applied only while no newer run has started. cancel() does not drop it:
+    // a run past its last cancellation point still installs, and then says so.
+    WorkerRuns m_runs{this};
 };

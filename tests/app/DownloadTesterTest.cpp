@@ -281,6 +281,16 @@ private slots:
         QCOMPARE(h.tester->state().video, video("new.mp4"));
     }
 
+    // Unlike the updater's state (YtdlpUpdaterTest), every write notifies, even an equal one.
+    void repeatedEqualStateNotifies() {
+        Harness h;
+        QSignalSpy states(h.tester.get(), &DownloadTester::stateChanged);
+        h.tester->cancel();
+        h.tester->cancel();
+        QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(states.count(), 2);
+    }
+
     void settersNotifyOnlyOnChange() {
         Harness h;
         DownloadTester& t = *h.tester;

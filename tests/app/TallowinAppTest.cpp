@@ -29,9 +29,9 @@ namespace {
 
 QString appcast(const QString& version) {
     return "<?xml version=\"1.0\"?><rss version=\"2.0\" "
-           "xmlns:sparkle=\"http://www.andymatuschak.org/xml-namespaces/sparkle\"><channel><item>"
+           "xmlns:release=\"https://tallowin.example/ns/release\"><channel><item>"
            "<link>https://tallowin.example/releases/" +
-           version + "</link><enclosure url=\"https://tallowin.example/t.tar.gz\" sparkle:version=\"" + version +
+           version + "</link><enclosure url=\"https://tallowin.example/t.tar.gz\" release:version=\"" + version +
            "\"/></item></channel></rss>";
 }
 
@@ -148,14 +148,22 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("feedVersion");
         QTest::addColumn<int>("kind");
-        QTest::newRow("newer") << 200 << "9.1.0" << int(AppUpdater::CheckResult::Kind::newer);
-        QTest::newRow("up to date") << 200 << "0.1.0" << int(AppUpdater::CheckResult::Kind::upToDate);
-        QTest::newRow("server error") << 500 << "9.1.0" << int(AppUpdater::CheckResult::Kind::failed);
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("details"); // its start
+        QTest::newRow("newer") << 200 << "9.1.0" << int(AppUpdater::CheckResult::Kind::newer)
+                               << "An update for Tallowin is available." << "Tallowin 9.1.0 is available. You have ";
+        QTest::newRow("up to date") << 200 << "0.1.0" << int(AppUpdater::CheckResult::Kind::upToDate)
+                                    << "Tallowin is up to date." << "Tallowin ";
+        QTest::newRow("server error") << 500 << "9.1.0" << int(AppUpdater::CheckResult::Kind::failed)
+                                      << "Could not check for updates."
+                                      << "The update feed answered with HTTP status 500.";
     }
     void userCheckReportsTheFeedsAnswer() {
         QFETCH(int, status);
         QFETCH(QString, feedVersion);
         QFETCH(int, kind);
+        QFETCH(QString, text);
+        QFETCH(QString, details);
         LocalHttpServer server;
         server.route("/appcast.xml", HttpRoute::answer(status, appcast(feedVersion).toStdString()));
         const std::filesystem::path stamp = Sandbox::makeTempFolder("stamp") / "last-check";
@@ -176,6 +184,9 @@ private slots:
         QCOMPARE(int(result.kind), kind);
         QCOMPARE(finished.at(0).at(1).toBool(), true);
         QTRY_VERIFY(h.resultBox() != nullptr); // the user's check always answers
+        QCOMPARE(h.resultBox()->windowTitle(), QString("Check for Updates"));
+        QCOMPARE(h.resultBox()->text(), text);
+        QVERIFY2(h.resultBox()->informativeText().startsWith(details), qPrintable(h.resultBox()->informativeText()));
         if (result.kind == AppUpdater::CheckResult::Kind::newer) {
             QCOMPARE(result.release.version, QString("9.1.0"));
             QCOMPARE(result.release.downloadPage, QString("https://tallowin.example/releases/9.1.0"));

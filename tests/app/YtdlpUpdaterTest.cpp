@@ -136,6 +136,16 @@ private slots:
         h.finishRun(0, YtdlpUpdateOutcome::alreadyCurrent("2025.01.15"));
     }
 
+    // Unlike the download form's state (DownloadTesterTest), an equal write is no news here.
+    void repeatedEqualStateDoesNotNotify() {
+        Harness h;
+        QSignalSpy states(h.updater.get(), &YtdlpUpdater::stateChanged);
+        h.updater->cancel();
+        h.updater->cancel();
+        QCOMPARE(h.updater->state().kind, Kind::idle);
+        QCOMPARE(states.count(), 0);
+    }
+
     void equalStatusDoesNotNotify() {
         Harness h;
         QSignalSpy statuses(h.updater.get(), &YtdlpUpdater::statusChanged);
