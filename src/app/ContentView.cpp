@@ -287,7 +287,7 @@ QWidget* ContentView::makeTryItBox() {
     connect(m_compatibleMP4, &QCheckBox::toggled, m_tester, &DownloadTester::setCompatibleMP4);
     controls->addWidget(m_compatibleMP4);
     controls->addStretch(1);
-    for (QWidget* control : std::initializer_list<QWidget*>{quality, m_qualityPicker, m_forceMP4, m_compatibleMP4})
+    for (QWidget* control : std::initializer_list<QWidget*>{qualityLabel, m_qualityPicker, m_forceMP4, m_compatibleMP4})
         WidgetLook::apply(control, Tone::primary, Size::callout);
     layout->addLayout(controls);
     auto* actions = new QHBoxLayout;
