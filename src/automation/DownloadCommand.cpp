@@ -4,7 +4,6 @@
 #include "automation/CliOutput.h"
 #include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
-#include "download/DownloadError.h"
 #include "download/DownloadProgressText.h"
 #include "download/MediaType.h"
 #include "download/PageUrl.h"

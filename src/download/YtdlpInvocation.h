@@ -4,7 +4,6 @@
 #include "download/VideoQuality.h"
 #include "ytdlp/YtdlpInstallation.h"
 
-#include <chrono>
 #include <filesystem>
 #include <stop_token>
 #include <string>

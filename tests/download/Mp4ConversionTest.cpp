@@ -118,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FitRow{"mp4AudioAlone", {"mp4", std::nullopt, "aac"}, compatibleSet, false},
                     FitRow{"m4aWithVideo", {"m4a", "h264", "aac"}, compatibleSet, false},
                     FitRow{"mp4WithNoStreams", {"mp4", std::nullopt, std::nullopt}, compatibleSet, false}),
-    [](const testing::TestParamInfo<FitRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FitRow>& row) { return std::string(row.param.name); });
 
 TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.webm"), fs::path("/w/Title.mp4"));

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                     DecodeRow{"surrogate", "\xED\xA0\x80", 0, {replacement, 1, false}},
                     DecodeRow{"pastTheLastCodePoint", "\xF4\x90\x80\x80", 0, {replacement, 1, false}},
                     DecodeRow{"noLeadByte", "\xF5\x80\x80\x80", 0, {replacement, 1, false}}),
-    [](const testing::TestParamInfo<DecodeRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<DecodeRow>& row) { return std::string(row.param.name); });
 
 struct CutRow {
     const char* name;
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CutRow{"badByteCountsAsOneAndIsReplaced", "a\xFF" "bc", 2, "a\xEF\xBF\xBD"},
                     CutRow{"truncatedSequenceAtTheEnd", "a\xE2\x82", 5, "a\xEF\xBF\xBD"},
                     CutRow{"badContinuationInsideTheCut", "\xC3\x41" "b", 2, "\xEF\xBF\xBD" "A"}),
-    [](const testing::TestParamInfo<CutRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<CutRow>& row) { return std::string(row.param.name); });
 
 TEST(Text, LowerCasesAsciiLettersOnly) {
     EXPECT_EQ(Text::asciiLower("MP4 Webm-AZ@[`{"), "mp4 webm-az@[`{");
@@ -170,4 +170,4 @@ INSTANTIATE_TEST_SUITE_P(
         SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
         SummaryRow{"crLfEndsALineButALoneCrDoesNot", "ERROR: a\r\nnext\r\n", "a"},
         SummaryRow{"textAfterALoneCrCounts", "ERROR: a\rnext", "next"}),
-    [](const testing::TestParamInfo<SummaryRow>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<SummaryRow>& row) { return std::string(row.param.name); });
