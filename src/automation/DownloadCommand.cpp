@@ -2,8 +2,8 @@
 
 #include "automation/ActivityLine.h"
 #include "automation/CliOutput.h"
+#include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
-#include "download/DownloadError.h"
 #include "download/DownloadProgressText.h"
 #include "download/MediaType.h"
 #include "download/PageUrl.h"
@@ -173,47 +173,39 @@ int DownloadCommand::run(StopOnSignal& stop) {
         printError("Not a quality: " + m_quality + ". One of: " + qualityChoices() + ".");
         return 1;
     }
-    return download(*url, *quality, stop);
+    return CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&] {
+        return download(*url, *quality, stop.token());
+    });
 }
 
-int DownloadCommand::download(const std::string& url, VideoQuality quality, StopOnSignal& stop) {
-    try {
-        DownloadedVideo video;
-        {
-            ActivityLine line;
-            ActivityTicker ticker(line);
-            // Off a terminal nothing shows, so nothing needs to read the tools' progress.
-            DownloadProgressHandler onProgress;
-            if (line.isTerminal())
-                onProgress = [&ticker](const DownloadProgress& progress) {
-                    ticker.setStep(DownloadProgressText::describe(progress));
-                };
-            video = VideoDownloader::download(
-                url,
-                quality,
-                m_forceMP4,
-                m_compatibleMP4,
-                stop.token(),
-                [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
-                onProgress);
-        }
-        if (stop.interrupted())
-            return stop.exitStatus();
-        if (m_json) {
-            const nlohmann::ordered_json out = {
-                {"path", video.fileURL.string()},
-                {"name", video.fileURL.filename().string()},
-                {"type", MediaType::forPath(video.fileURL)},
-                {"wasConverted", video.wasConverted},
-                {"wasRemuxed", video.wasRemuxed},
+std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {
+    DownloadedVideo video;
+    {
+        ActivityLine line;
+        ActivityTicker ticker(line);
+        // Off a terminal nothing shows, so nothing needs to read the tools' progress.
+        DownloadProgressHandler onProgress;
+        if (line.isTerminal())
+            onProgress = [&ticker](const DownloadProgress& progress) {
+                ticker.setStep(DownloadProgressText::describe(progress));
             };
-            return CliOutput::printResult(out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
-        }
-        return CliOutput::printResult(video.fileURL.string());
-    } catch (const std::exception& error) {
-        if (stop.interrupted())
-            return stop.exitStatus();
-        printError(error.what());
-        return 1;
+        video = VideoDownloader::download(
+            url,
+            quality,
+            m_forceMP4,
+            m_compatibleMP4,
+            std::move(stopToken),
+            [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
+            onProgress);
     }
+    if (!m_json)
+        return video.fileURL.string();
+    const nlohmann::ordered_json out = {
+        {"path", video.fileURL.string()},
+        {"name", video.fileURL.filename().string()},
+        {"type", MediaType::forPath(video.fileURL)},
+        {"wasConverted", video.wasConverted},
+        {"wasRemuxed", video.wasRemuxed},
+    };
+    return out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

@@ -3,6 +3,7 @@
 #include "automation/CliCommand.h"
 #include "download/VideoQuality.h"
 
+#include <stop_token>
 #include <string>
 
 // `tallowin-cli download URL`: the "Download Video" action. Runs the whole download pipeline and
@@ -17,7 +18,9 @@ public:
     int run(StopOnSignal& stop) override;
 
 private:
-    int download(const std::string& url, VideoQuality quality, StopOnSignal& stop);
+    // Runs the download and returns the line to print: the file's path, or the JSON object.
+    // Throws what VideoDownloader::download throws.
+    std::string download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const;
 
     CLI::App* m_command = nullptr;
     std::string m_url; // as typed; a text beginning with "-" arrives among the extras instead

@@ -1,8 +1,7 @@
 #include "automation/StatusCommand.h"
 
-#include "automation/CliOutput.h"
+#include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
-
 #include "tools/BundledTools.h"
 #include "ytdlp/YtdlpResolver.h"
 
@@ -28,9 +27,13 @@ StatusCommand::StatusCommand(CLI::App& app)
 bool StatusCommand::selected() const { return m_command->parsed(); }
 
 int StatusCommand::run(StopOnSignal& stop) {
+    // What a stopped lookup says is not the tool's answer: print nothing rather than "missing".
+    return CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&] { return report(stop.token()); });
+}
+
+std::string StatusCommand::report(std::stop_token token) const {
     // The five lookups are independent tool starts: run them side by side. A signal stops them
     // all, so a hung tool cannot hold the command.
-    const std::stop_token token = stop.token();
     const auto lookUp = [token](const std::filesystem::path& (*tool)()) {
         return std::async(std::launch::async, [tool, token] { return BundledTools::version(tool(), token); });
     };
@@ -41,9 +44,6 @@ int StatusCommand::run(StopOnSignal& stop) {
     const std::optional<std::string> ffmpegVersion = ffmpeg.get();
     const std::optional<std::string> ffprobeVersion = ffprobe.get();
     const std::optional<std::string> denoVersion = deno.get();
-    // What a stopped lookup says is not the tool's answer: print nothing rather than "missing".
-    if (stop.interrupted())
-        return stop.exitStatus();
 
     if (m_json) {
         nlohmann::json out = {
@@ -57,7 +57,7 @@ int StatusCommand::run(StopOnSignal& stop) {
             {"ffprobe", orNull(ffprobeVersion)},
             {"deno", orNull(denoVersion)},
         };
-        return CliOutput::printResult(out.dump(2));
+        return out.dump(2);
     }
     std::ostringstream text;
     text << "yt-dlp (active): " << status.active.version.value_or("?") << ", " << sourceName(status.active.source)
@@ -67,5 +67,5 @@ int StatusCommand::run(StopOnSignal& stop) {
          << "ffmpeg: " << ffmpegVersion.value_or("missing") << '\n'
          << "ffprobe: " << ffprobeVersion.value_or("missing") << '\n'
          << "deno: " << denoVersion.value_or("missing");
-    return CliOutput::printResult(text.str());
+    return text.str();
 }

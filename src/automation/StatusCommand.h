@@ -2,6 +2,9 @@
 
 #include "automation/CliCommand.h"
 
+#include <stop_token>
+#include <string>
+
 // `tallowin-cli status [--json]`: which yt-dlp is active, both yt-dlp versions, and the versions
 // of ffmpeg, ffprobe and deno. Missing tools are reported, never an error: the exit status is 0.
 class StatusCommand : public CliCommand {
@@ -14,6 +17,9 @@ public:
     int run(StopOnSignal& stop) override;
 
 private:
+    // The lookups' answers, as lines or as JSON. Blocks as run() does; a stop ends the lookups.
+    std::string report(std::stop_token token) const;
+
     CLI::App* m_command = nullptr;
     bool m_json = false;
 };

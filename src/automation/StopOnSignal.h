@@ -20,8 +20,6 @@ public:
 
     std::stop_token token() const { return m_source.get_token(); }
     bool interrupted() const { return m_signal.load() != 0; }
-    // The first signal that arrived, 0 before any.
-    int signalNumber() const { return m_signal.load(); }
 
     // The shell's status for a command a signal ended: 128 + the signal's number (130 for SIGINT,
     // 129 HUP, 131 QUIT, 143 TERM). Only meaningful once interrupted().

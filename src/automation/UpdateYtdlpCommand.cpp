@@ -1,15 +1,12 @@
 #include "automation/UpdateYtdlpCommand.h"
 
 #include "automation/ActivityLine.h"
-#include "automation/CliOutput.h"
+#include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
-#include "platform/OperationCancelled.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
-#include <exception>
 #include <mutex>
 #include <string>
 
@@ -48,30 +45,20 @@ bool UpdateYtdlpCommand::selected() const {
 }
 
 int UpdateYtdlpCommand::run(StopOnSignal& stop) {
-    ActivityLine line(true);
-    std::mutex shownMutex;
-    std::string shown;
-    const auto progress = [&](YtdlpUpdatePhase phase) {
-        const std::string text = phaseText(phase, line.isTerminal());
-        std::lock_guard lock(shownMutex);
-        // A fraction arrives for every piece of the file; redraw only when the text changes.
-        if (text == shown)
-            return;
-        shown = text;
-        line.show(text);
-    };
-
-    try {
-        const YtdlpUpdateOutcome outcome = YtdlpUpdateEngine::update(progress, stop.token());
-        line.clear();
-        // A signal that came past the last cancellation point let the install finish: say so.
-        return CliOutput::printResult(outcomeText(outcome));
-    } catch (const OperationCancelled&) {
-        line.clear();
-        return stop.exitStatus();
-    } catch (const std::exception& error) {
-        line.clear();
-        CliOutput::printError(error.what());
-        return 1;
-    }
+    // A signal that came past the last cancellation point let the install finish: say so.
+    return CommandRunner::run(stop, CommandRunner::SignalRule::cancelledEnds, [&stop] {
+        ActivityLine line(true);
+        std::mutex shownMutex;
+        std::string shown;
+        const auto progress = [&](YtdlpUpdatePhase phase) {
+            const std::string text = phaseText(phase, line.isTerminal());
+            std::lock_guard lock(shownMutex);
+            // A fraction arrives for every piece of the file; redraw only when the text changes.
+            if (text == shown)
+                return;
+            shown = text;
+            line.show(text);
+        };
+        return outcomeText(YtdlpUpdateEngine::update(progress, stop.token()));
+    });
 }

@@ -1,8 +1,10 @@
 #include "download/MediaProbe.h"
+#include "platform/Ascii.h"
 
 #include "download/DownloadError.h"
 #include "platform/HardwareVideo.h"
 #include "tools/BundledTools.h"
+#include "tools/Text.h"
 #include "tools/ToolProcess.h"
 
 #include <nlohmann/json.hpp>
@@ -48,14 +50,6 @@ std::optional<double> durationIn(const nlohmann::json& object) {
     return seconds;
 }
 
-std::string lowercased(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 } // namespace
 
 MediaProbe MediaProbe::probe(const std::filesystem::path& file, std::stop_token stopToken) {
@@ -89,7 +83,7 @@ MediaProbe MediaProbe::fromReport(const std::filesystem::path& file, std::string
     std::string extension = file.filename().extension().string();
     if (!extension.empty())
         extension.erase(0, 1);
-    probe.containerExtension = lowercased(extension);
+    probe.containerExtension = Ascii::lower(extension);
     probe.videoCodec = firstCodec(streams, "video");
     probe.audioCodec = firstCodec(streams, "audio");
     if (const auto format = json.find("format"); format != json.end())

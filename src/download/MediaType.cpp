@@ -1,4 +1,7 @@
 #include "download/MediaType.h"
+#include "platform/Ascii.h"
+
+#include "tools/Text.h"
 
 #include <array>
 #include <string_view>
@@ -22,10 +25,7 @@ std::string MediaType::forPath(const std::filesystem::path& file) {
     std::string extension = file.extension().string();
     if (!extension.empty())
         extension.erase(0, 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    extension = Ascii::lower(extension);
     for (const auto& [known, type] : types) {
         if (extension == known)
             return std::string(type);

@@ -2,7 +2,6 @@
 
 #include "download/DownloadError.h"
 #include "download/FfmpegProgressParser.h"
-#include "download/YtdlpInvocation.h"
 #include "platform/HardwareVideo.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
@@ -12,11 +11,31 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+bool videoMayStay(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
+    return probe.videoCodec && allowedVideo.count(*probe.videoCodec) > 0;
+}
+
+bool audioMayStay(const MediaProbe& probe) {
+    return !probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0;
+}
+
+bool isAudioOnly(const MediaProbe& probe) { return !probe.videoCodec && probe.audioCodec; }
+
+} // namespace
+
+bool Mp4Conversion::alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
+    if (isAudioOnly(probe))
+        return probe.containerExtension == "m4a" && audioMayStay(probe);
+    return probe.containerExtension == "mp4" && videoMayStay(probe, allowedVideo) && audioMayStay(probe);
+}
+
 Mp4Conversion::Plan Mp4Conversion::plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
     Plan plan;
-    plan.copyVideo = probe.videoCodec && allowedVideo.count(*probe.videoCodec) > 0;
-    plan.copyAudio = !probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0;
-    plan.audioOnly = !probe.videoCodec && probe.audioCodec;
+    plan.copyVideo = videoMayStay(probe, allowedVideo);
+    plan.copyAudio = audioMayStay(probe);
+    plan.audioOnly = isAudioOnly(probe);
     plan.hardwareDecode = !plan.copyVideo && !plan.audioOnly && probe.videoCodec &&
                           MediaProbe::hardwareDecodes(*probe.videoCodec);
     return plan;
@@ -74,28 +93,30 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
 }
 
 std::string Mp4Conversion::failureSummary(std::string_view standardError) {
-    const std::vector<std::string> lines = YtdlpInvocation::visibleLines(standardError);
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        const std::string text = Text::afterLastCarriageReturn(*line);
+    const std::vector<std::string> lines = Text::visibleLines(standardError);
+    const std::string systemError = Text::lastNonEmpty(lines, [](std::string_view line) {
+        std::string text = Text::afterLastCarriageReturn(line);
         // ffmpeg prints a system error as "<what>: <strerror>", in English whatever the locale.
         for (int number = 1; number < 256; ++number) {
             const char* description = strerrordesc_np(number);
             if (description && text.ends_with(": " + std::string(description)))
                 return text;
         }
-    }
+        return std::string();
+    });
+    if (!systemError.empty())
+        return systemError;
     std::string rest;
     for (const std::string& line : lines) {
         if (Text::afterLastCarriageReturn(line) != "Conversion failed!")
             rest += line + "\n";
     }
     // Only the closing line: better that than "unknown error".
-    return rest.empty() && !lines.empty() ? YtdlpInvocation::summarize(standardError)
-                                          : YtdlpInvocation::summarize(rest);
+    return rest.empty() && !lines.empty() ? Text::summarize(standardError) : Text::summarize(rest);
 }
 
 bool Mp4Conversion::outputUnfinished(std::string_view standardError) {
-    for (const std::string& line : YtdlpInvocation::visibleLines(standardError)) {
+    for (const std::string& line : Text::visibleLines(standardError)) {
         const std::string text = Text::afterLastCarriageReturn(line);
         if (text.starts_with("Error writing trailer of ") || text.starts_with("Error closing file "))
             return true;

@@ -35,6 +35,11 @@ struct Result {
 
 Plan plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
 
+// Whether the file already is what a conversion would make, so none is needed: an MP4 whose video
+// is allowed and whose audio (if any) may stay, or, without video, an M4A whose audio may stay.
+// Pure; asks the hardware nothing.
+bool alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
+
 // "T.webm" gives "T.mp4"; "T.mp4" gives "T.h264.mp4", so the source is never overwritten.
 // With audioOnly: "T.opus" gives "T.m4a"; "T.m4a" gives "T.audio.m4a".
 std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);

@@ -21,15 +21,6 @@ void checkTools(const fs::path& ytdlp) {
     }
 }
 
-// The file already is an MP4 that plays: the container, the video and the audio all fit. Without
-// video, an M4A whose audio an MP4 takes as it is (the conversion would only copy it again).
-bool fits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
-    if (!probe.videoCodec && probe.audioCodec)
-        return probe.containerExtension == "m4a" && MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0;
-    return probe.containerExtension == "mp4" && probe.videoCodec && allowedVideo.count(*probe.videoCodec) > 0 &&
-           (!probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0);
-}
-
 } // namespace
 
 DownloadedVideo VideoDownloader::download(
@@ -77,7 +68,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     const std::set<std::string> allowedVideo = MediaProbe::allowedVideoCodecs(compatibleMP4);
     report(DownloadStep::probing);
     const MediaProbe probe = MediaProbe::probe(downloaded, stopToken);
-    if (fits(probe, allowedVideo))
+    if (Mp4Conversion::alreadyFits(probe, allowedVideo))
         return {downloaded, false, false};
 
     report(DownloadStep::converting);

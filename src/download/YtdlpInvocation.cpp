@@ -11,6 +11,7 @@
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace fs = std::filesystem;
@@ -165,19 +166,17 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         fs::remove(link, ignored);
     }
     if (result.status != 0)
-        throw DownloadError::downloadFailed(summarize(withoutProgressLines(result.standardError)));
+        throw DownloadError::downloadFailed(Text::summarize(withoutProgressLines(result.standardError)));
     return producedFile(result.standardOutput, workFolder);
 }
 
 fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs::path& workFolder) {
-    std::optional<std::string> lastLine;
-    for (const std::string& line : Text::splitLines(standardOutput)) {
+    const std::string lastLine = Text::lastNonEmpty(Text::splitLines(standardOutput), [](std::string_view line) {
         std::string trimmed = Text::trimSpaces(line);
-        if (!trimmed.empty() && !YtdlpProgressParser::isProgressLine(trimmed))
-            lastLine = std::move(trimmed);
-    }
-    if (lastLine) {
-        fs::path printed(*lastLine);
+        return YtdlpProgressParser::isProgressLine(trimmed) ? std::string() : trimmed;
+    });
+    if (!lastLine.empty()) {
+        fs::path printed(lastLine);
         if (printed.is_relative())
             printed = workFolder / printed; // yt-dlp ran in the work folder
         if (isRegularFileInside(printed, workFolder))
@@ -186,37 +185,6 @@ fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs
     if (auto entry = onlyVisibleEntry(workFolder))
         return *entry;
     throw DownloadError::noOutputFile();
-}
-
-std::vector<std::string> YtdlpInvocation::visibleLines(std::string_view standardError) {
-    std::vector<std::string> lines;
-    for (const std::string& line : Text::splitLinesKeepingCarriageReturns(standardError)) {
-        std::string trimmed = Text::trimSpaces(line);
-        if (!trimmed.empty())
-            lines.push_back(std::move(trimmed));
-    }
-    return lines;
-}
-
-std::string YtdlpInvocation::summarize(std::string_view standardError) {
-    const std::vector<std::string> lines = visibleLines(standardError);
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        if (!line->starts_with("ERROR:"))
-            continue;
-        // yt-dlp may end the prefix with a carriage return and put the text after it.
-        std::string text = Text::afterLastCarriageReturn(std::string_view(*line).substr(6));
-        if (!text.empty())
-            return text;
-    }
-    // No "ERROR:" line with a text: the last line that says something.
-    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
-        if (line->starts_with("ERROR:"))
-            continue;
-        std::string text = Text::afterLastCarriageReturn(*line);
-        if (!text.empty())
-            return text;
-    }
-    return "unknown error";
 }
 
 void YtdlpInvocation::sweepOldDownloads(const fs::path& directory, fs::file_time_type now) {

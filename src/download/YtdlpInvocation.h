@@ -4,7 +4,6 @@
 #include "download/VideoQuality.h"
 #include "ytdlp/YtdlpInstallation.h"
 
-#include <chrono>
 #include <filesystem>
 #include <stop_token>
 #include <string>
@@ -54,16 +53,6 @@ std::filesystem::path run(const YtdlpInstallation& installation,
 // file and not hidden. Only a file inside the work folder may be returned, since a conversion
 // deletes its source afterwards. Throws DownloadError::noOutputFile.
 std::filesystem::path producedFile(std::string_view standardOutput, const std::filesystem::path& workFolder);
-
-// A tool's standard error split into lines, each trimmed of spaces, blank ones dropped. A lone
-// carriage return does not end a line (it stays inside it). Pure.
-std::vector<std::string> visibleLines(std::string_view standardError);
-
-// A tool's standard error in one line, never empty: the text of the last "ERROR:" line that has
-// one after its prefix, else the last other line, else "unknown error". Of a line holding carriage
-// returns, the text after the last one that is followed by any counts (what a terminal shows).
-// Pure.
-std::string summarize(std::string_view standardError);
 
 // Removes every entry of the folder last changed more than 24 hours before now, with what is
 // inside it. Ignores every failure (a missing folder, an entry that will not go).

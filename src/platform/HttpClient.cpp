@@ -2,6 +2,7 @@
 
 #include "platform/NetworkError.h"
 #include "platform/Platform.h"
+#include "platform/Ascii.h"
 #include "platform/OperationCancelled.h"
 
 #include <curl/curl.h>
@@ -58,8 +59,8 @@ std::optional<UrlParts> parseUrl(const std::string& url) {
         *field = text;
         curl_free(text);
     }
-    std::transform(parts.scheme.begin(), parts.scheme.end(), parts.scheme.begin(), ::tolower);
-    std::transform(parts.host.begin(), parts.host.end(), parts.host.begin(), ::tolower);
+    parts.scheme = Ascii::lower(parts.scheme);
+    parts.host = Ascii::lower(parts.host);
     return parts;
 }
 

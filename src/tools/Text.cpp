@@ -1,57 +1,11 @@
 #include "tools/Text.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
 namespace {
-
-constexpr char32_t invalid = 0xFFFFFFFF;
-
-// Decodes one code point at text[i]; sets length to the bytes consumed. An ill-formed sequence
-// yields `invalid` with length = its maximal subpart (at least 1), so each subpart becomes one
-// replacement character.
-char32_t decode(std::string_view text, size_t i, size_t& length) {
-    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-    unsigned char lead = byte(i);
-    length = 1;
-    if (lead < 0x80)
-        return lead;
-    int needed;
-    char32_t value;
-    unsigned char low = 0x80, high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        needed = 1;
-        value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        needed = 2;
-        value = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        needed = 3;
-        value = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
-    } else {
-        return invalid;
-    }
-    for (int k = 1; k <= needed; ++k) {
-        if (i + k >= text.size())
-            return invalid;
-        unsigned char next = byte(i + k);
-        if (next < low || next > high)
-            return invalid;
-        low = 0x80;
-        high = 0xBF;
-        value = (value << 6) | (next & 0x3F);
-        length = k + 1;
-    }
-    return value;
-}
 
 bool isNewline(char32_t c) {
     return c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 || c == 0x2029;
@@ -69,14 +23,13 @@ std::string trimWith(std::string_view text, Predicate drop) {
     size_t first = text.size();
     size_t end = 0;
     for (size_t i = 0; i < text.size();) {
-        size_t length;
-        char32_t c = decode(text, i, length);
-        if (c == invalid || !drop(c)) {
+        const Text::CodePoint c = Text::decodeUtf8(text, i);
+        if (!c.valid || !drop(c.value)) {
             if (first == text.size())
                 first = i;
-            end = i + length;
+            end = i + c.length;
         }
-        i += length;
+        i += c.length;
     }
     if (first == text.size())
         return {};
@@ -93,13 +46,13 @@ std::vector<std::string> splitLinesWith(std::string_view text, bool loneCarriage
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size();) {
-        size_t length;
-        char32_t c = decode(text, i, length);
-        const bool loneCarriageReturn = c == 0x0D && (i + 1 >= text.size() || text[i + 1] != '\n');
-        if (c != invalid && isNewline(c) && (loneCarriageReturnEndsLine || !loneCarriageReturn)) {
+        const CodePoint c = decodeUtf8(text, i);
+        size_t length = c.length;
+        const bool loneCarriageReturn = c.value == 0x0D && (i + 1 >= text.size() || text[i + 1] != '\n');
+        if (c.valid && isNewline(c.value) && (loneCarriageReturnEndsLine || !loneCarriageReturn)) {
             if (i > start)
                 lines.emplace_back(text.substr(start, i - start));
-            if (c == 0x0D && i + 1 < text.size() && text[i + 1] == '\n')
+            if (c.value == 0x0D && i + 1 < text.size() && text[i + 1] == '\n')
                 length = 2;
             start = i + length;
         }
@@ -147,13 +100,12 @@ std::string repairUtf8(std::string_view bytes) {
             i = run;
             continue;
         }
-        size_t length;
-        char32_t c = decode(bytes, i, length);
-        if (c == invalid)
-            out += "\xEF\xBF\xBD";
+        const CodePoint c = decodeUtf8(bytes, i);
+        if (c.valid)
+            out.append(bytes.substr(i, c.length));
         else
-            out.append(bytes.substr(i, length));
-        i += length;
+            out += "\xEF\xBF\xBD";
+        i += c.length;
     }
     return out;
 }
@@ -173,12 +125,12 @@ void repairUtf8InPlace(std::string& bytes) {
             ++i;
             continue;
         }
-        size_t length;
-        if (decode(bytes, i, length) == invalid) {
+        const CodePoint c = decodeUtf8(bytes, i);
+        if (!c.valid) {
             bytes = repairUtf8(bytes);
             return;
         }
-        i += length;
+        i += c.length;
     }
 }
 
@@ -194,6 +146,87 @@ std::vector<std::string> splitWords(std::string_view line, char separator) {
         start = end + 1;
     }
     return words;
+}
+
+CodePoint decodeUtf8(std::string_view text, size_t at) {
+    auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80)
+        return {lead, 1, true};
+    // The well-formed sequences by lead byte; the second byte's range is what rules out overlong
+    // forms, surrogates and values past U+10FFFF.
+    struct Form {
+        unsigned char firstLead, lastLead;
+        size_t continuations;
+        unsigned char low, high;
+    };
+    static constexpr std::array<Form, 8> forms{{{0xC2, 0xDF, 1, 0x80, 0xBF},
+                                                {0xE0, 0xE0, 2, 0xA0, 0xBF},
+                                                {0xE1, 0xEC, 2, 0x80, 0xBF},
+                                                {0xED, 0xED, 2, 0x80, 0x9F},
+                                                {0xEE, 0xEF, 2, 0x80, 0xBF},
+                                                {0xF0, 0xF0, 3, 0x90, 0xBF},
+                                                {0xF1, 0xF3, 3, 0x80, 0xBF},
+                                                {0xF4, 0xF4, 3, 0x80, 0x8F}}};
+    const auto form = std::find_if(forms.begin(), forms.end(), [lead](const Form& candidate) {
+        return lead >= candidate.firstLead && lead <= candidate.lastLead;
+    });
+    constexpr char32_t replacement = 0xFFFD;
+    if (form == forms.end())
+        return {replacement, 1, false};
+    char32_t value = lead & (0x3F >> form->continuations);
+    unsigned char low = form->low;
+    unsigned char high = form->high;
+    for (size_t k = 1; k <= form->continuations; ++k) {
+        if (at + k >= text.size() || byte(at + k) < low || byte(at + k) > high)
+            return {replacement, k, false};
+        value = (value << 6) | (byte(at + k) & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    return {value, form->continuations + 1, true};
+}
+
+std::string firstCodePoints(std::string_view text, size_t count) {
+    size_t end = 0;
+    for (size_t taken = 0; taken < count && end < text.size(); ++taken)
+        end += decodeUtf8(text, end).length;
+    return repairUtf8(text.substr(0, end));
+}
+
+std::string lastNonEmpty(const std::vector<std::string>& lines,
+                         const std::function<std::string(std::string_view)>& read) {
+    for (auto line = lines.rbegin(); line != lines.rend(); ++line) {
+        std::string text = read(*line);
+        if (!text.empty())
+            return text;
+    }
+    return {};
+}
+
+std::vector<std::string> visibleLines(std::string_view standardError) {
+    std::vector<std::string> lines;
+    for (const std::string& line : splitLinesKeepingCarriageReturns(standardError)) {
+        std::string trimmed = trimSpaces(line);
+        if (!trimmed.empty())
+            lines.push_back(std::move(trimmed));
+    }
+    return lines;
+}
+
+std::string summarize(std::string_view standardError) {
+    const std::vector<std::string> lines = visibleLines(standardError);
+    // yt-dlp may end the prefix with a carriage return and put the text after it.
+    std::string text = lastNonEmpty(lines, [](std::string_view line) {
+        return line.starts_with("ERROR:") ? afterLastCarriageReturn(line.substr(6)) : std::string();
+    });
+    // No "ERROR:" line with a text: the last line that says something.
+    if (text.empty()) {
+        text = lastNonEmpty(lines, [](std::string_view line) {
+            return line.starts_with("ERROR:") ? std::string() : afterLastCarriageReturn(line);
+        });
+    }
+    return text.empty() ? "unknown error" : text;
 }
 
 } // namespace Text

@@ -1,4 +1,5 @@
 #include "ytdlp/YtdlpUpdateEngine.h"
+#include "platform/Ascii.h"
 
 #include "platform/HttpClient.h"
 #include "platform/Sha256.h"
@@ -29,7 +30,7 @@ namespace {
 
 constexpr std::chrono::seconds releaseQueryTimeout(15);
 constexpr std::chrono::seconds checksumListTimeout(60);
-constexpr std::size_t unexpectedOutputCharacters = 80;
+constexpr std::size_t unexpectedOutputCodePoints = 80;
 
 void throwIfStopped(const std::stop_token& stopToken) {
     if (stopToken.stop_requested())
@@ -97,62 +98,6 @@ void syncDirectory(const fs::path& directory) {
     }
 }
 
-// UTF-8 decoding of one code point at position i (advancing i); ill-formed bytes count alone.
-char32_t nextCodePoint(std::string_view text, std::size_t& i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 1;
-    if (length == 1 || i + length > text.size()) {
-        ++i;
-        return lead;
-    }
-    char32_t value = lead & (0xFF >> (length + 1));
-    for (int k = 1; k < length; ++k)
-        value = (value << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += length;
-    return value;
-}
-
-// Code points that never start a user-perceived character: combining marks, joiners,
-// variation selectors, emoji modifiers and tags.
-bool extendsCharacter(char32_t c) {
-    return (c >= 0x0300 && c <= 0x036F) || (c >= 0x0483 && c <= 0x0489) || (c >= 0x0591 && c <= 0x05BD) ||
-           (c >= 0x0610 && c <= 0x061A) || (c >= 0x064B && c <= 0x065F) || (c >= 0x0900 && c <= 0x0903) ||
-           (c >= 0x093A && c <= 0x094F) || (c >= 0x1AB0 && c <= 0x1AFF) || (c >= 0x1DC0 && c <= 0x1DFF) ||
-           c == 0x200C || c == 0x200D || (c >= 0x20D0 && c <= 0x20FF) || (c >= 0xFE00 && c <= 0xFE0F) ||
-           (c >= 0xFE20 && c <= 0xFE2F) || (c >= 0x1F3FB && c <= 0x1F3FF) || (c >= 0xE0020 && c <= 0xE007F) ||
-           (c >= 0xE0100 && c <= 0xE01EF);
-}
-
-bool isRegionalIndicator(char32_t c) {
-    return c >= 0x1F1E6 && c <= 0x1F1FF;
-}
-
-// The first `count` user-perceived characters of the text: a base with its marks, CR LF, an
-// emoji joined by U+200D and a pair of regional indicators each count as one.
-std::string firstCharacters(std::string_view text, std::size_t count) {
-    std::size_t i = 0;
-    for (std::size_t characters = 0; i < text.size() && characters < count; ++characters) {
-        const char32_t base = nextCodePoint(text, i);
-        bool joined = false;
-        if (base == U'\r' && i < text.size() && text[i] == '\n')
-            ++i;
-        else if (isRegionalIndicator(base) && i < text.size()) {
-            std::size_t j = i;
-            if (isRegionalIndicator(nextCodePoint(text, j)))
-                i = j;
-        }
-        while (i < text.size()) {
-            std::size_t j = i;
-            const char32_t next = nextCodePoint(text, j);
-            if (!joined && !extendsCharacter(next))
-                break;
-            joined = next == 0x200D;
-            i = j;
-        }
-    }
-    return std::string(text.substr(0, i));
-}
-
 // The release's published SHA-256 for our asset: "<hex>  <name>" lines, the name optionally
 // marked "*" for binary mode.
 std::optional<std::string> publishedChecksum(const std::string& list) {
@@ -165,10 +110,7 @@ std::optional<std::string> publishedChecksum(const std::string& list) {
             name.erase(0, 1);
         if (name != YtdlpChannel::assetName())
             continue;
-        std::string sum = words[0];
-        for (char& c : sum)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return sum;
+        return Ascii::lower(words[0]);
     }
     return std::nullopt;
 }
@@ -290,17 +232,12 @@ std::string verifiedVersion(const fs::path& executable,
     if (result.timedOut)
         throw YtdlpUpdateError::wontRun("it printed nothing for " + durationText(silenceLimit));
     if (result.status != 0) {
-        std::string reason;
-        for (const std::string& line : Text::splitLines(result.standardError)) {
-            std::string trimmed = Text::trimSpaces(line);
-            if (!trimmed.empty())
-                reason = std::move(trimmed);
-        }
+        const std::string reason = Text::lastNonEmpty(Text::splitLines(result.standardError), Text::trimSpaces);
         throw YtdlpUpdateError::wontRun(reason.empty() ? "exit status " + std::to_string(result.status) : reason);
     }
     std::string version = Text::trim(result.standardOutput);
     if (!YtdlpVersion::looksValid(version))
-        throw YtdlpUpdateError::unexpectedOutput(firstCharacters(version, unexpectedOutputCharacters));
+        throw YtdlpUpdateError::unexpectedOutput(Text::firstCodePoints(version, unexpectedOutputCodePoints));
     return version;
 }
 

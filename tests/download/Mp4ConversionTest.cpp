@@ -83,6 +83,43 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"nothingAtAllIsNoAudioOnly", {"bin", std::nullopt, std::nullopt}, compatibleSet, true, {false, true, false, false}}),
     [](const testing::TestParamInfo<PlanRow>& test) { return std::string(test.param.name); });
 
+struct FitRow {
+    const char* name;
+    MediaProbe probe;
+    std::set<std::string> allowed;
+    bool fits;
+};
+
+inline void PrintTo(const FitRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class AlreadyFits : public testing::TestWithParam<FitRow> {};
+
+TEST_P(AlreadyFits, OnlyWhenTheContainerAndEveryStreamMayStay) {
+    HardwareForTest hardware(true);
+    EXPECT_EQ(Mp4Conversion::alreadyFits(GetParam().probe, GetParam().allowed), GetParam().fits);
+    EXPECT_EQ(g_asked, 0) << "the check asks the hardware nothing";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FitTable,
+    AlreadyFits,
+    testing::Values(FitRow{"mp4H264Aac", {"mp4", "h264", "aac"}, compatibleSet, true},
+                    FitRow{"mp4WithoutAudio", {"mp4", "hevc", std::nullopt}, compatibleSet, true},
+                    FitRow{"mp4OpusAudio", {"mp4", "h264", "opus"}, compatibleSet, false},
+                    FitRow{"mp4Vp9Video", {"mp4", "vp9", "aac"}, compatibleSet, false},
+                    FitRow{"mp4Av1WhenAllowed", {"mp4", "av1", "aac"}, {"h264", "hevc", "av1"}, true},
+                    FitRow{"mp4Av1Otherwise", {"mp4", "av1", "aac"}, compatibleSet, false},
+                    FitRow{"mkvWithStreamsThatFit", {"mkv", "h264", "aac"}, compatibleSet, false},
+                    FitRow{"m4aAac", {"m4a", std::nullopt, "aac"}, compatibleSet, true},
+                    FitRow{"m4aOpus", {"m4a", std::nullopt, "opus"}, compatibleSet, false},
+                    FitRow{"mp3Alone", {"mp3", std::nullopt, "mp3"}, compatibleSet, false},
+                    FitRow{"mp4AudioAlone", {"mp4", std::nullopt, "aac"}, compatibleSet, false},
+                    FitRow{"m4aWithVideo", {"m4a", "h264", "aac"}, compatibleSet, false},
+                    FitRow{"mp4WithNoStreams", {"mp4", std::nullopt, std::nullopt}, compatibleSet, false}),
+    [](const testing::TestParamInfo<FitRow>& row) { return std::string(row.param.name); });
+
 TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.webm"), fs::path("/w/Title.mp4"));
     EXPECT_EQ(Mp4Conversion::outputPath("/w/Title.mp4"), fs::path("/w/Title.h264.mp4"));

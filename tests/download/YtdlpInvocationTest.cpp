@@ -10,8 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <chrono>
 
 namespace fs = std::filesystem;
@@ -213,52 +211,6 @@ INSTANTIATE_TEST_SUITE_P(Paths,
                                          ExpansionRow{"/home/$HOME/Helpers", true},
                                          ExpansionRow{"/home/${PATH}/Helpers", true},
                                          ExpansionRow{"/home/cost$/Helpers", true}));
-
-struct SummaryRow {
-    const char* name;
-    std::string standardError;
-    std::string expected;
-};
-
-// Names the row in test listings instead of dumping its bytes.
-inline void PrintTo(const SummaryRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class Summarize : public testing::TestWithParam<SummaryRow> {};
-
-TEST_P(Summarize, CondensesToOneLine) {
-    EXPECT_EQ(YtdlpInvocation::summarize(GetParam().standardError), GetParam().expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules,
-    Summarize,
-    testing::Values(
-        SummaryRow{"lastErrorWinsOverLaterLines",
-                   "WARNING: a\nERROR: first\nERROR: [generic] Unsupported URL: x\nWARNING: later\n",
-                   "[generic] Unsupported URL: x"},
-        SummaryRow{"lowerCaseIsNoErrorLine", "error: one\nerror: two\n", "error: two"},
-        SummaryRow{"emptyIsUnknown", "", "unknown error"},
-        SummaryRow{"blankLinesAreUnknown", " \n\t\r\n\u2028 \n", "unknown error"},
-        // Never an empty text: a bare prefix gives way to an earlier error, else to the last line.
-        SummaryRow{"prefixOnlyGivesWayToAnEarlierError", "ERROR: first\nERROR:   \n", "first"},
-        SummaryRow{"prefixOnlyGivesWayToTheLastLine", "ERROR:   \nWARNING: x\n", "WARNING: x"},
-        SummaryRow{"prefixAndCarriageReturnOnly", "ERROR: \r\n", "unknown error"},
-        // What yt-dlp 2026.11 prints when the server closes mid-file or stalls (captured bytes).
-        SummaryRow{"textAfterTheCarriageReturnOfAClosedTransfer",
-                   "ERROR: \r[download] Got error: Downloaded 100000 bytes, expected 3000000 bytes. "
-                   "Giving up after 10 retries\n",
-                   "[download] Got error: Downloaded 100000 bytes, expected 3000000 bytes. Giving up after 10 retries"},
-        SummaryRow{"textAfterTheCarriageReturnOfAStall",
-                   "WARNING: x\nERROR: \r[download] Got error: timed out. Giving up after 3 retries\n",
-                   "[download] Got error: timed out. Giving up after 3 retries"},
-        SummaryRow{"lastNonBlankOverwriteCounts", "ERROR: a\rb \r  \r\n", "b"},
-        SummaryRow{"progressOverwritesInTheLastLine", "[download]  10%\r[download]  20%\r[download] 30%", "[download] 30%"},
-        SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
-        SummaryRow{"crLfEndsALineButALoneCrDoesNot", "ERROR: a\r\nnext\r\n", "a"},
-        SummaryRow{"textAfterALoneCrCounts", "ERROR: a\rnext", "next"}),
-    [](const testing::TestParamInfo<SummaryRow>& test) { return std::string(test.param.name); });
 
 TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {
     const fs::path staging = Sandbox::makeTempFolder("staging");

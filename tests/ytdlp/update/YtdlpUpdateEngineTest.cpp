@@ -410,7 +410,7 @@ std::string htmlPage() {
 std::string accented(int count) {
     std::string text;
     for (int i = 0; i < count; ++i)
-        text += "e\u0301"; // one character, two code points, three bytes
+        text += "e\u0301"; // two code points, three bytes
     return text;
 }
 
@@ -426,10 +426,10 @@ INSTANTIATE_TEST_SUITE_P(
                               "#!/bin/sh\ncat <<'PAGE'\n" + htmlPage() + "\nPAGE\n",
                               Kind::unexpectedOutput,
                               htmlPage().substr(0, 80)},
-                      RunCase{"cutsByCharactersNotBytes",
+                      RunCase{"cutsByCodePointsNotBytes",
                               "#!/bin/sh\necho '" + accented(100) + "'\n",
                               Kind::unexpectedOutput,
-                              accented(80)},
+                              accented(40)},
                       RunCase{"printsNothing", "#!/bin/sh\nexit 0\n", Kind::unexpectedOutput, ""},
                       RunCase{"emptyFile", "", Kind::wontRun, std::nullopt},
                       RunCase{"directoryListing",
