@@ -2,7 +2,7 @@
 
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "app/YtdlpUpdater.h"
 
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 

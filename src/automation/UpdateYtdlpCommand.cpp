@@ -3,7 +3,7 @@
 #include "automation/ActivityLine.h"
 #include "automation/CliOutput.h"
 #include "automation/StopOnSignal.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 
 #include <CLI/CLI.hpp>

@@ -1,9 +1,10 @@
 #include "ytdlp/YtdlpUpdateEngine.h"
 
 #include "platform/HttpClient.h"
+#include "platform/OperationCancelled.h"
 #include "platform/Sha256.h"
+#include "platform/UniqueFd.h"
 #include "tools/BundledTools.h"
-#include "tools/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "tools/Uuid.h"
@@ -90,11 +91,9 @@ private:
 
 // Makes the renames in the folder durable; a failure only weakens crash safety, so it is ignored.
 void syncDirectory(const fs::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        ::fsync(fd.get());
 }
 
 // UTF-8 decoding of one code point at position i (advancing i); ill-formed bytes count alone.

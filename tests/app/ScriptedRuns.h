@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -1,11 +1,11 @@
 #include "ReleaseService.h"
 
 #include "platform/NetworkError.h"
+#include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
-#include "tools/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "ytdlp/YtdlpResolver.h"
