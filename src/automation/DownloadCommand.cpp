@@ -9,6 +9,7 @@
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
 #include "download/VideoQuality.h"
+#include "platform/OperationCancelled.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -197,6 +198,7 @@ int DownloadCommand::download(const std::string& url, VideoQuality quality, Stop
                 [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
                 onProgress);
         }
+        // A signal that came after the last tool ended still means the command was stopped.
         if (stop.interrupted())
             return stop.exitStatus();
         if (m_json) {
@@ -210,9 +212,9 @@ int DownloadCommand::download(const std::string& url, VideoQuality quality, Stop
             return CliOutput::printResult(out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
         }
         return CliOutput::printResult(video.fileURL.string());
+    } catch (const OperationCancelled&) {
+        return stop.exitStatus(); // only a signal stops the pipeline here
     } catch (const std::exception& error) {
-        if (stop.interrupted())
-            return stop.exitStatus();
         printError(error.what());
         return 1;
     }

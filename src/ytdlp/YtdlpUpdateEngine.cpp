@@ -197,9 +197,6 @@ void download(const std::string& url,
     }
 }
 
-// The quarantine attribute is another platform's; there is nothing to remove here.
-void removeQuarantine(const fs::path&) {}
-
 // Puts staged at target by renames, so "yt-dlp" is at every moment the old file or the new
 // one. The old one stays as backup (a second name for it, made before the switch).
 void install(const fs::path& staged, const fs::path& target, const fs::path& backup, bool existed) {
@@ -279,13 +276,11 @@ std::string verifiedVersion(const fs::path& executable,
                             std::chrono::milliseconds silenceLimit) {
     ToolProcessResult result;
     try {
+        // A check that the stop cut short throws OperationCancelled; one that finished still counts.
         result = ToolProcess::run(executable, {"--version"}, std::nullopt, stopToken, silenceLimit);
     } catch (const std::system_error& error) {
         throw YtdlpUpdateError::wontRun(error.what());
     }
-    // A check that the stop cut short says nothing about the file; one that finished still counts.
-    if (stopToken.stop_requested() && (result.timedOut || result.status != 0))
-        throw OperationCancelled();
     if (result.timedOut)
         throw YtdlpUpdateError::wontRun("it printed nothing for " + durationText(silenceLimit));
     if (result.status != 0) {
@@ -336,7 +331,6 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
     progress(YtdlpUpdatePhase::verifying());
     checkPublishedChecksum(channel, staged, stopToken);
     fs::permissions(staged, fs::perms(0755), fs::perm_options::replace);
-    removeQuarantine(staged);
     const std::string version = verifiedVersion(staged, stopToken, versionSilenceLimit);
     throwIfStopped(stopToken); // the last point at which a stop is honoured
 
