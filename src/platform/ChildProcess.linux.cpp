@@ -204,8 +204,10 @@ void ChildProcess::readToEnd(std::string& standardOutput,
                              const std::function<void()>& onSilence,
                              const ChunkHandler& onChunk) {
     ChunkedBuffer buffers[2];
-    pollfd fds[4] = {
-        {m_stdout.get(), POLLIN, 0}, {m_stderr.get(), POLLIN, 0}, {m_reports.get(), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+    pollfd fds[4] = {{m_stdout.get(), POLLIN, 0},
+                     {m_stderr.get(), POLLIN, 0},
+                     {m_reports.get(), POLLIN, 0},
+                     {m_wake.get(), POLLIN, 0}};
     int open = 2;
     long long lastOutput = steadyMilliseconds();
     bool silenced = false;

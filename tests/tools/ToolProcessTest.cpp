@@ -114,7 +114,8 @@ TEST(ToolProcess, StopTerminatesTheChildAndItsToolsAndIsACancellation) {
                        "echo started\n"
                        "wait\n");
     std::stop_source stop;
-    auto run = std::async(std::launch::async, [&] { return ToolProcess::run(tool, {}, std::nullopt, stop.get_token()); });
+    auto run =
+        std::async(std::launch::async, [&] { return ToolProcess::run(tool, {}, std::nullopt, stop.get_token()); });
     for (int i = 0; i < 400 && readFile(pidFile).empty(); ++i)
         std::this_thread::sleep_for(25ms);
     const std::string pidText = readFile(pidFile);
