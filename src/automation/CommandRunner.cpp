@@ -2,7 +2,7 @@
 
 #include "automation/CliOutput.h"
 #include "automation/StopOnSignal.h"
-#include "tools/OperationCancelled.h"
+#include "platform/OperationCancelled.h"
 
 #include <exception>
 

@@ -16,10 +16,10 @@ struct MediaProbe {
 
     bool operator==(const MediaProbe&) const = default;
 
-    // Runs the shipped ffprobe on the file and blocks until it ends; a stop request ends it.
-    // Throws DownloadError::conversionFailed("ffprobe could not read the downloaded file") when
-    // it exits non-zero, the nlohmann::json error when its report is not JSON or has no
-    // "streams" array, and std::system_error when ffprobe cannot be launched.
+    // Runs the shipped ffprobe on the file and blocks until it ends; a stop request ends it and
+    // throws OperationCancelled. Throws DownloadError::conversionFailed("ffprobe could not read
+    // the downloaded file") when it exits non-zero, the nlohmann::json error when its report is
+    // not JSON or has no "streams" array, and std::system_error when ffprobe cannot be launched.
     static MediaProbe probe(const std::filesystem::path& file, std::stop_token stopToken = {});
 
     // Reads ffprobe's JSON report for the file. Throws nlohmann::json errors as probe() does; a

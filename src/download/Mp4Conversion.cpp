@@ -3,6 +3,7 @@
 #include "download/DownloadError.h"
 #include "download/FfmpegProgressParser.h"
 #include "platform/HardwareVideo.h"
+#include "platform/OperationCancelled.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -162,12 +163,18 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                     onProgress(*progress);
             };
         }
-        return ToolProcess::run(BundledTools::ffmpeg(),
-                                arguments(source, output, decided, encoder),
-                                std::nullopt,
-                                stopToken,
-                                std::nullopt,
-                                onLine);
+        try {
+            return ToolProcess::run(BundledTools::ffmpeg(),
+                                    arguments(source, output, decided, encoder),
+                                    std::nullopt,
+                                    stopToken,
+                                    std::nullopt,
+                                    onLine);
+        } catch (const OperationCancelled&) {
+            std::error_code removeError;
+            fs::remove(output, removeError);
+            throw;
+        }
     };
 
     const bool singleAttempt = decided.copyVideo || decided.audioOnly;
@@ -181,10 +188,6 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
 
     std::error_code removeError;
     fs::remove(output, removeError);
-    // After a stop request the user wants the tool gone, not a full software encode.
-    if (stopToken.stop_requested())
-        throw fail(first);
-
     const ToolProcessResult second = runAttempt(VideoEncoder::software);
     if (succeeded(second))
         return {output, true};

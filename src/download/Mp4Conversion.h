@@ -63,12 +63,12 @@ std::string failureSummary(std::string_view standardError);
 bool outputUnfinished(std::string_view standardError);
 
 // Runs ffmpeg (two attempts when the hardware encoder fails) and blocks until it ends. The
-// source is left in place; whatever a failed attempt wrote at the output path is removed. A stop
-// request ends the running ffmpeg, and then no second attempt starts. Throws
-// DownloadError::conversionFailed with failureSummary of the failed attempt's standard error,
-// and std::system_error when ffmpeg cannot be launched. Each attempt reports the converting phase
-// to onProgress (on this thread, unthrottled) from 0, with a fraction of the probe's duration when
-// it has one.
+// source is left in place; whatever a failed or stopped attempt wrote at the output path is
+// removed. A stop request ends the running ffmpeg and throws OperationCancelled, so no second
+// attempt starts. Throws DownloadError::conversionFailed with failureSummary of the failed
+// attempt's standard error, and std::system_error when ffmpeg cannot be launched. Each attempt
+// reports the converting phase to onProgress (on this thread, unthrottled) from 0, with a
+// fraction of the probe's duration when it has one.
 Result makeMP4(const std::filesystem::path& source,
                const MediaProbe& probe,
                const std::set<std::string>& allowedVideo,

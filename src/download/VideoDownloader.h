@@ -13,9 +13,9 @@
 // ffprobe inspects the result and ffmpeg remuxes or re-encodes it.
 namespace VideoDownloader {
 
-// Runs the whole pipeline and blocks until it ends. A stop request terminates the running tool;
-// the step that ran it then fails as that tool's failure (for yt-dlp: downloadFailed).
-// Throws DownloadError, std::system_error (a tool that cannot be launched),
+// Runs the whole pipeline and blocks until it ends. A stop request terminates the running tool
+// and the pipeline gives up with OperationCancelled; no later step starts.
+// Throws DownloadError, OperationCancelled, std::system_error (a tool that cannot be launched),
 // std::filesystem::filesystem_error (the work folder), nlohmann::json errors (ffprobe's report).
 DownloadedVideo download(const std::string& url,
                          VideoQuality quality,

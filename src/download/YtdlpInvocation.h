@@ -32,12 +32,13 @@ std::vector<std::string> arguments(const std::string& url,
                                    bool compatible);
 
 // Logs which copy runs, runs it in the work folder and blocks until it ends; a stop request
-// terminates it (and the run then fails like any other). Returns the produced file. Each progress
+// terminates it and throws OperationCancelled (see ToolProcess::run). Returns the produced file. Each progress
 // line is read as it arrives and handed to onProgress (on this thread, unthrottled). Makes and
 // removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
 // it cannot be made).
 // Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error),
-// DownloadError::noOutputFile, and std::system_error when yt-dlp cannot be launched.
+// DownloadError::noOutputFile, OperationCancelled, and std::system_error when yt-dlp cannot be
+// launched.
 std::filesystem::path run(const YtdlpInstallation& installation,
                           const std::string& url,
                           const std::filesystem::path& workFolder,

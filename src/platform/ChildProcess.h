@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -59,12 +61,12 @@ private:
 
     std::chrono::milliseconds m_gracePeriod;
     int m_supervisor = -1;
-    int m_stdout = -1;
-    int m_stderr = -1;
-    int m_reports = -1; // the supervisor's reports; end of file when it is gone
-    int m_wake = -1;    // an eventfd that wakes readToEnd() when a stop is requested
+    UniqueFd m_stdout;
+    UniqueFd m_stderr;
+    UniqueFd m_reports; // the supervisor's reports; end of file when it is gone
+    UniqueFd m_wake;    // an eventfd that wakes readToEnd() when a stop is requested
     std::optional<int> m_status;
     std::mutex m_mutex;                          // guards m_control against terminate() on another thread
-    int m_control = -1;                          // stop requests; closing it ends the supervisor's watch
+    UniqueFd m_control;                          // stop requests; closing it ends the supervisor's watch
     std::atomic<long long> m_stopRequestedAt{0}; // steady-clock milliseconds, 0 while none
 };

@@ -18,12 +18,6 @@
 
 namespace {
 
-void closeQuietly(int& fd) noexcept {
-    if (fd >= 0)
-        ::close(fd); // never retried: on Linux the descriptor is gone even after EINTR
-    fd = -1;
-}
-
 std::vector<char*> pointers(const std::vector<std::string>& texts) {
     std::vector<char*> result;
     result.reserve(texts.size() + 1);
@@ -90,33 +84,18 @@ private:
     std::vector<Chunk> m_chunks;
 };
 
-// The four pipes of one run, closed on every path that does not hand them on.
-struct RunPipes {
-    int out[2] = {-1, -1};
-    int err[2] = {-1, -1};
-    int control[2] = {-1, -1};
-    int reports[2] = {-1, -1};
-
-    RunPipes() {
-        for (int* pipe : {out, err, control, reports}) {
-            if (::pipe2(pipe, O_CLOEXEC) != 0) {
-                const int error = errno;
-                closeAll();
-                throw std::system_error(error, std::generic_category(), "pipe");
-            }
-        }
-    }
-    ~RunPipes() { closeAll(); }
-    RunPipes(const RunPipes&) = delete;
-    RunPipes& operator=(const RunPipes&) = delete;
-
-    void closeAll() noexcept {
-        for (int* pipe : {out, err, control, reports}) {
-            closeQuietly(pipe[0]);
-            closeQuietly(pipe[1]);
-        }
-    }
+// One pipe of a run; each end is closed on every path that does not hand it on.
+struct Pipe {
+    UniqueFd read;
+    UniqueFd write;
 };
+
+Pipe makePipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "pipe");
+    return {UniqueFd(ends[0]), UniqueFd(ends[1])};
+}
 
 } // namespace
 
@@ -126,9 +105,12 @@ ChildProcess::ChildProcess(const std::filesystem::path& executable,
                            const std::optional<std::filesystem::path>& currentDirectory,
                            std::chrono::milliseconds gracePeriod)
     : m_gracePeriod(gracePeriod) {
-    RunPipes pipes;
-    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_wake < 0)
+    Pipe out = makePipe();
+    Pipe err = makePipe();
+    Pipe control = makePipe();
+    Pipe reports = makePipe();
+    m_wake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+    if (!m_wake)
         throw std::system_error(errno, std::generic_category(), "eventfd");
 
     // Everything the supervisor reads is made now: after fork() it may not allocate.
@@ -143,32 +125,33 @@ ChildProcess::ChildProcess(const std::filesystem::path& executable,
     setup.arguments = argvPointers.data();
     setup.environment = envPointers.data();
     setup.currentDirectory = currentDirectory ? directory.c_str() : nullptr;
-    setup.standardOutput = pipes.out[1];
-    setup.standardError = pipes.err[1];
-    setup.control = pipes.control[0];
-    setup.reports = pipes.reports[1];
+    setup.standardOutput = out.write.get();
+    setup.standardError = err.write.get();
+    setup.control = control.read.get();
+    setup.reports = reports.write.get();
     setup.frontEnd = ::getpid();
     setup.gracePeriodMilliseconds = static_cast<int>(gracePeriod.count());
 
     const pid_t supervisor = ::fork();
-    if (supervisor < 0) {
-        const int error = errno;
-        closeQuietly(m_wake);
-        throw std::system_error(error, std::generic_category(), "Could not launch " + program);
-    }
+    if (supervisor < 0)
+        throw std::system_error(errno, std::generic_category(), "Could not launch " + program);
     if (supervisor == 0)
         ToolSupervisor::supervise(setup);
 
     m_supervisor = supervisor;
-    m_stdout = std::exchange(pipes.out[0], -1);
-    m_stderr = std::exchange(pipes.err[0], -1);
-    m_control = std::exchange(pipes.control[1], -1);
-    m_reports = std::exchange(pipes.reports[0], -1);
-    pipes.closeAll(); // our copies of the child's ends go, so the readers see end of file
+    m_stdout = std::move(out.read);
+    m_stderr = std::move(err.read);
+    m_control = std::move(control.write);
+    m_reports = std::move(reports.read);
+    // Our copies of the child's ends go, so the readers see end of file.
+    out.write.reset();
+    err.write.reset();
+    control.read.reset();
+    reports.write.reset();
 
     ToolSupervisor::Report report;
     ssize_t got;
-    while ((got = ::read(m_reports, &report, sizeof report)) < 0 && errno == EINTR) {
+    while ((got = ::read(m_reports.get(), &report, sizeof report)) < 0 && errno == EINTR) {
     }
     if (got == static_cast<ssize_t>(sizeof report) && report.kind == ToolSupervisor::Report::launched)
         return;
@@ -186,29 +169,29 @@ void ChildProcess::finish() noexcept {
     {
         // End of file tells the supervisor the run is over: it stops what is left and exits.
         std::lock_guard lock(m_mutex);
-        closeQuietly(m_control);
+        m_control.reset();
     }
     if (m_supervisor > 0) {
         while (::waitpid(m_supervisor, nullptr, 0) < 0 && errno == EINTR) {
         }
         m_supervisor = -1;
     }
-    closeQuietly(m_reports);
-    closeQuietly(m_wake);
+    m_reports.reset();
+    m_wake.reset();
 }
 
 void ChildProcess::closeReadEnds() noexcept {
-    closeQuietly(m_stdout);
-    closeQuietly(m_stderr);
+    m_stdout.reset();
+    m_stderr.reset();
 }
 
 void ChildProcess::readReport() {
     ToolSupervisor::Report report;
     ssize_t got;
-    while ((got = ::read(m_reports, &report, sizeof report)) < 0 && errno == EINTR) {
+    while ((got = ::read(m_reports.get(), &report, sizeof report)) < 0 && errno == EINTR) {
     }
     if (got != static_cast<ssize_t>(sizeof report)) {
-        closeQuietly(m_reports); // the supervisor is gone
+        m_reports.reset(); // the supervisor is gone
         return;
     }
     if (report.kind == ToolSupervisor::Report::exited || report.kind == ToolSupervisor::Report::signalled)
@@ -221,7 +204,10 @@ void ChildProcess::readToEnd(std::string& standardOutput,
                              const std::function<void()>& onSilence,
                              const ChunkHandler& onChunk) {
     ChunkedBuffer buffers[2];
-    pollfd fds[4] = {{m_stdout, POLLIN, 0}, {m_stderr, POLLIN, 0}, {m_reports, POLLIN, 0}, {m_wake, POLLIN, 0}};
+    pollfd fds[4] = {{m_stdout.get(), POLLIN, 0},
+                     {m_stderr.get(), POLLIN, 0},
+                     {m_reports.get(), POLLIN, 0},
+                     {m_wake.get(), POLLIN, 0}};
     int open = 2;
     long long lastOutput = steadyMilliseconds();
     bool silenced = false;
@@ -236,7 +222,7 @@ void ChildProcess::readToEnd(std::string& standardOutput,
                 break;
             timeout = timeout < 0 ? giveUp - now : std::min(timeout, giveUp - now);
         }
-        fds[2].fd = m_reports;
+        fds[2].fd = m_reports.get();
         const int ready = ::poll(fds, 4, static_cast<int>(std::min<long long>(timeout, 1 << 30)));
         if (ready < 0) {
             if (errno == EINTR)
@@ -253,7 +239,7 @@ void ChildProcess::readToEnd(std::string& standardOutput,
         }
         if (fds[3].revents != 0) {
             std::uint64_t count;
-            [[maybe_unused]] ssize_t ignored = ::read(m_wake, &count, sizeof count);
+            [[maybe_unused]] ssize_t ignored = ::read(m_wake.get(), &count, sizeof count);
         }
         if (fds[2].revents != 0)
             readReport();
@@ -279,12 +265,12 @@ void ChildProcess::readToEnd(std::string& standardOutput,
 }
 
 int ChildProcess::wait() {
-    while (!m_status && m_reports >= 0)
+    while (!m_status && m_reports)
         readReport();
     int supervisorStatus = 0;
     {
         std::lock_guard lock(m_mutex);
-        closeQuietly(m_control);
+        m_control.reset();
     }
     while (::waitpid(m_supervisor, &supervisorStatus, 0) < 0) {
         if (errno != EINTR)
@@ -304,13 +290,13 @@ void ChildProcess::terminate() noexcept {
     m_stopRequestedAt.compare_exchange_strong(expected, steadyMilliseconds());
     {
         std::lock_guard lock(m_mutex);
-        if (m_control >= 0) {
+        if (m_control) {
             const char request = ToolSupervisor::stopRequest;
-            [[maybe_unused]] ssize_t ignored = ::write(m_control, &request, 1);
+            [[maybe_unused]] ssize_t ignored = ::write(m_control.get(), &request, 1);
         }
     }
-    if (m_wake >= 0) {
+    if (m_wake) {
         const std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t ignored = ::write(m_wake, &one, sizeof one);
+        [[maybe_unused]] ssize_t ignored = ::write(m_wake.get(), &one, sizeof one);
     }
 }

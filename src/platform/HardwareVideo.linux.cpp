@@ -1,5 +1,7 @@
 #include "platform/HardwareVideo.h"
 
+#include "platform/UniqueFd.h"
+
 #include <va/va.h>
 #include <va/va_drm.h>
 
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -34,56 +37,59 @@ std::optional<std::filesystem::path> firstExistingRenderNode() {
 
 void silence(void*, const char*) {}
 
+// Ends a display that vaGetDisplayDRM made, whether or not vaInitialize succeeded on it.
+struct DisplayTerminator {
+    void operator()(VADisplay display) const noexcept { vaTerminate(display); }
+};
+
 // The codecs the driver decodes (VAEntrypointVLD), asked once.
 std::set<std::string> askVaapi() {
     std::set<std::string> decoded;
     const auto node = firstExistingRenderNode();
     if (!node)
         return decoded;
-    const int fd = ::open(node->c_str(), O_RDWR | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd fd(::open(node->c_str(), O_RDWR | O_CLOEXEC));
+    if (!fd)
         return decoded;
-    VADisplay display = vaGetDisplayDRM(fd);
-    if (display) {
-        // libva prints its driver search on standard error otherwise.
-        vaSetErrorCallback(display, silence, nullptr);
-        vaSetInfoCallback(display, silence, nullptr);
-        int major = 0;
-        int minor = 0;
-        if (vaInitialize(display, &major, &minor) == VA_STATUS_SUCCESS) {
-            std::vector<VAProfile> profiles(static_cast<std::size_t>(std::max(vaMaxNumProfiles(display), 0)));
-            int profileCount = 0;
-            if (!profiles.empty() &&
-                vaQueryConfigProfiles(display, profiles.data(), &profileCount) == VA_STATUS_SUCCESS) {
-                std::vector<VAEntrypoint> entrypoints(
-                    static_cast<std::size_t>(std::max(vaMaxNumEntrypoints(display), 0)));
-                auto hasDecode = [&](VAProfile profile) {
-                    bool offered = false;
-                    for (int i = 0; i < profileCount; ++i)
-                        offered = offered || profiles[static_cast<std::size_t>(i)] == profile;
-                    int count = 0;
-                    if (!offered || entrypoints.empty() ||
-                        vaQueryConfigEntrypoints(display, profile, entrypoints.data(), &count) != VA_STATUS_SUCCESS)
-                        return false;
-                    for (int i = 0; i < count; ++i) {
-                        if (entrypoints[static_cast<std::size_t>(i)] == VAEntrypointVLD)
-                            return true;
-                    }
-                    return false;
-                };
-                if (hasDecode(VAProfileH264High) || hasDecode(VAProfileH264Main))
-                    decoded.insert("h264");
-                if (hasDecode(VAProfileHEVCMain))
-                    decoded.insert("hevc");
-                if (hasDecode(VAProfileVP9Profile0))
-                    decoded.insert("vp9");
-                if (hasDecode(VAProfileAV1Profile0))
-                    decoded.insert("av1");
-            }
-            vaTerminate(display);
+    // Declared after fd, so the display is terminated before its descriptor closes.
+    const std::unique_ptr<void, DisplayTerminator> owner(vaGetDisplayDRM(fd.get()));
+    const VADisplay display = owner.get();
+    if (!display)
+        return decoded;
+    // libva prints its driver search on standard error otherwise.
+    vaSetErrorCallback(display, silence, nullptr);
+    vaSetInfoCallback(display, silence, nullptr);
+    int major = 0;
+    int minor = 0;
+    if (vaInitialize(display, &major, &minor) != VA_STATUS_SUCCESS)
+        return decoded;
+    std::vector<VAProfile> profiles(static_cast<std::size_t>(std::max(vaMaxNumProfiles(display), 0)));
+    int profileCount = 0;
+    if (profiles.empty() || vaQueryConfigProfiles(display, profiles.data(), &profileCount) != VA_STATUS_SUCCESS)
+        return decoded;
+    std::vector<VAEntrypoint> entrypoints(static_cast<std::size_t>(std::max(vaMaxNumEntrypoints(display), 0)));
+    auto hasDecode = [&](VAProfile profile) {
+        bool offered = false;
+        for (int i = 0; i < profileCount; ++i)
+            offered = offered || profiles[static_cast<std::size_t>(i)] == profile;
+        int count = 0;
+        if (!offered || entrypoints.empty() ||
+            vaQueryConfigEntrypoints(display, profile, entrypoints.data(), &count) != VA_STATUS_SUCCESS)
+            return false;
+        for (int i = 0; i < count; ++i) {
+            if (entrypoints[static_cast<std::size_t>(i)] == VAEntrypointVLD)
+                return true;
         }
-    }
-    ::close(fd);
+        return false;
+    };
+    if (hasDecode(VAProfileH264High) || hasDecode(VAProfileH264Main))
+        decoded.insert("h264");
+    if (hasDecode(VAProfileHEVCMain))
+        decoded.insert("hevc");
+    if (hasDecode(VAProfileVP9Profile0))
+        decoded.insert("vp9");
+    if (hasDecode(VAProfileAV1Profile0))
+        decoded.insert("av1");
     return decoded;
 }
 

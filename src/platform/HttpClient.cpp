@@ -1,9 +1,10 @@
 #include "platform/HttpClient.h"
 
 #include "platform/NetworkError.h"
+#include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
 #include "platform/Ascii.h"
-#include "platform/OperationCancelled.h"
+#include "platform/UniqueFd.h"
 
 #include <curl/curl.h>
 
@@ -236,20 +237,19 @@ struct MemorySink : BodySink {
 };
 
 struct FileSink : BodySink {
-    int fd = -1;
+    UniqueFd fd;
     int error = 0;
     curl_off_t written = 0;
     const std::function<void(double)>* fraction = nullptr;
 
-    ~FileSink() override {
-        if (fd >= 0)
-            ::close(fd);
-    }
+    FileSink() = default;
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
 
     bool write(const char* data, std::size_t size, curl_off_t expectedTotal) override {
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t count = ::write(fd, data + done, size - done);
+            const ssize_t count = ::write(fd.get(), data + done, size - done);
             if (count < 0) {
                 if (errno == EINTR)
                     continue;
@@ -289,8 +289,8 @@ long download(const std::string& url,
               std::chrono::seconds idleTimeout) {
     FileSink sink;
     sink.fraction = &fraction;
-    sink.fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (sink.fd < 0)
+    sink.fd.reset(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (!sink.fd)
         throw std::filesystem::filesystem_error(
             "cannot create the download file", destination, std::error_code(errno, std::generic_category()));
     TransferLimits limits;
@@ -301,7 +301,7 @@ long download(const std::string& url,
             "cannot write the download file", destination, std::error_code(sink.error, std::generic_category()));
     });
     // Flushed before anyone renames it into place, so a crash cannot leave a short file there.
-    if (::fsync(sink.fd) != 0 && errno != EINVAL)
+    if (::fsync(sink.fd.get()) != 0 && errno != EINVAL)
         throw std::filesystem::filesystem_error(
             "cannot write the download file", destination, std::error_code(errno, std::generic_category()));
     return status;

@@ -1,5 +1,7 @@
 #include "platform/Sha256.h"
 
+#include "platform/UniqueFd.h"
+
 #include <openssl/evp.h>
 
 #include <fcntl.h>
@@ -40,14 +42,6 @@ std::string finishDigest(EVP_MD_CTX* context) {
     return hex;
 }
 
-struct FileDescriptor {
-    int fd;
-    ~FileDescriptor() {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 } // namespace
 
 namespace Sha256 {
@@ -59,14 +53,14 @@ std::string ofText(std::string_view bytes) {
 }
 
 std::string ofFile(const std::filesystem::path& path) {
-    FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-    if (file.fd < 0)
+    const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file)
         throw std::filesystem::filesystem_error(
             "cannot open for checksum", path, std::error_code(errno, std::generic_category()));
     Context context = startDigest();
     std::vector<char> buffer(1 << 20);
     for (;;) {
-        const ssize_t count = ::read(file.fd, buffer.data(), buffer.size());
+        const ssize_t count = ::read(file.get(), buffer.data(), buffer.size());
         if (count < 0) {
             if (errno == EINTR)
                 continue;

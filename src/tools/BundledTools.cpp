@@ -61,9 +61,9 @@ std::optional<std::string> version(const fs::path& tool, std::stop_token stopTok
     try {
         result = ToolProcess::run(tool, {option}, std::nullopt, stopToken, silenceLimit);
     } catch (const std::exception&) {
-        return std::nullopt;
+        return std::nullopt; // a launch failure, or OperationCancelled: a stopped lookup knows nothing
     }
-    if (result.timedOut || stopToken.stop_requested())
+    if (result.timedOut)
         return std::nullopt;
 
     std::vector<std::string> lines = Text::splitLines(result.standardOutput);

@@ -25,7 +25,7 @@ bool isExecutableFile(const std::filesystem::path& path);
 // "--version" otherwise) and reads the version from the first non-empty line of its output,
 // by the rule its file name selects. Absent when the tool is not an executable file, cannot
 // be launched, prints no line, prints nothing for silenceLimit (it is then stopped) or is
-// stopped through stopToken. Blocks while the tool runs; never throws.
+// stopped through stopToken before it exits 0. Blocks while the tool runs; never throws.
 inline constexpr std::chrono::seconds versionSilenceLimit{30};
 std::optional<std::string> version(const std::filesystem::path& tool,
                                    std::stop_token stopToken = {},

@@ -1,6 +1,7 @@
 #include "tools/ToolProcess.h"
 
 #include "platform/ChildProcess.h"
+#include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
 #include "tools/Text.h"
 
@@ -73,6 +74,8 @@ ToolProcessResult run(const std::filesystem::path& executable,
         }
     }
     int status = child.wait();
+    if (stopToken.stop_requested() && (status != 0 || timedOut))
+        throw OperationCancelled();
     Text::repairUtf8InPlace(out);
     Text::repairUtf8InPlace(err);
     return ToolProcessResult{status, std::move(out), std::move(err), timedOut};

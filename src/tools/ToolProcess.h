@@ -26,13 +26,16 @@ using LineHandler = std::function<void(Stream, std::string_view line)>;
 // as one word; no shell is involved. Without a working directory the child inherits ours.
 //
 // A stop request terminates the child's whole process group (the child and the tools it
-// started): SIGTERM, then SIGKILL after stopGracePeriod; run then returns the ended child's
-// result (status 15, or 9). It never throws a cancellation. With a silenceLimit, a tool that
-// prints nothing on either output for that long is stopped the same way and the result says
-// timedOut.
+// started): SIGTERM, then SIGKILL after stopGracePeriod. A run that the stop cut short (a stop
+// was requested and the child did not exit 0) then throws OperationCancelled; this is the one
+// place where a stopped tool becomes a cancellation, so callers need not ask their token again.
+// A child that exited 0 all the same has finished, and its result is returned. With a
+// silenceLimit, a tool that prints nothing on either output for that long is stopped the same
+// way and the result says timedOut.
 //
-// Throws std::system_error when the child cannot be launched (missing, not executable, ...).
-// A non-zero exit status or output on standard error is not an error here.
+// Throws std::system_error when the child cannot be launched (missing, not executable, ...),
+// and OperationCancelled as above. A non-zero exit status or output on standard error is not an
+// error here.
 ToolProcessResult run(const std::filesystem::path& executable,
                       const std::vector<std::string>& arguments,
                       const std::optional<std::filesystem::path>& currentDirectory = std::nullopt,

@@ -2,9 +2,10 @@
 #include "platform/Ascii.h"
 
 #include "platform/HttpClient.h"
-#include "platform/Sha256.h"
-#include "tools/BundledTools.h"
 #include "platform/OperationCancelled.h"
+#include "platform/Sha256.h"
+#include "platform/UniqueFd.h"
+#include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "tools/Uuid.h"
@@ -91,11 +92,9 @@ private:
 
 // Makes the renames in the folder durable; a failure only weakens crash safety, so it is ignored.
 void syncDirectory(const fs::path& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const UniqueFd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd)
+        ::fsync(fd.get());
 }
 
 // The release's published SHA-256 for our asset: "<hex>  <name>" lines, the name optionally
@@ -139,9 +138,6 @@ void download(const std::string& url,
         throw YtdlpUpdateError::badResponse(status > 0 ? status : -1);
     }
 }
-
-// The quarantine attribute is another platform's; there is nothing to remove here.
-void removeQuarantine(const fs::path&) {}
 
 // Puts staged at target by renames, so "yt-dlp" is at every moment the old file or the new
 // one. The old one stays as backup (a second name for it, made before the switch).
@@ -222,13 +218,11 @@ std::string verifiedVersion(const fs::path& executable,
                             std::chrono::milliseconds silenceLimit) {
     ToolProcessResult result;
     try {
+        // A check that the stop cut short throws OperationCancelled; one that finished still counts.
         result = ToolProcess::run(executable, {"--version"}, std::nullopt, stopToken, silenceLimit);
     } catch (const std::system_error& error) {
         throw YtdlpUpdateError::wontRun(error.what());
     }
-    // A check that the stop cut short says nothing about the file; one that finished still counts.
-    if (stopToken.stop_requested() && (result.timedOut || result.status != 0))
-        throw OperationCancelled();
     if (result.timedOut)
         throw YtdlpUpdateError::wontRun("it printed nothing for " + durationText(silenceLimit));
     if (result.status != 0) {
@@ -274,7 +268,6 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
     progress(YtdlpUpdatePhase::verifying());
     checkPublishedChecksum(channel, staged, stopToken);
     fs::permissions(staged, fs::perms(0755), fs::perm_options::replace);
-    removeQuarantine(staged);
     const std::string version = verifiedVersion(staged, stopToken, versionSilenceLimit);
     throwIfStopped(stopToken); // the last point at which a stop is honoured
 

@@ -33,8 +33,8 @@ inline constexpr const char* lockFileName = "update.lock";
 //
 // Blocks for the whole run. progress may be called from any thread.
 // A stop request is honoured while waiting and up to the moment the install is decided
-// (including during the check of the staged file). A stop during the check of the installed
-// file ends that check; the install is then reverted before OperationCancelled is thrown.
+// (including during the check of the staged file). The check of the installed file comes after
+// that point and runs to its end, so a stop then never leaves a half-installed copy.
 // Throws YtdlpUpdateError, OperationCancelled (a stop request honoured as above, or a
 // cancelled transfer), NetworkError, std::filesystem::filesystem_error.
 YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,

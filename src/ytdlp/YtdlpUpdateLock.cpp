@@ -35,32 +35,27 @@ YtdlpUpdateLock::YtdlpUpdateLock(const std::filesystem::path& file,
                                  const std::function<void()>& onWait,
                                  std::stop_token stopToken) {
     do
-        m_fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0)
+        m_fd.reset(::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+    while (!m_fd && errno == EINTR);
+    if (!m_fd)
         throwFileError("cannot open the update lock file", file, errno);
-    try {
-        if (tryLock(m_fd, file))
+    // A constructor that throws leaves m_fd to its own destructor, which closes it.
+    if (tryLock(m_fd.get(), file))
+        return;
+    if (onWait)
+        onWait();
+    // Polled rather than a blocking flock: a blocked flock cannot be cancelled from outside.
+    std::mutex mutex;
+    std::condition_variable_any wake;
+    std::unique_lock guard(mutex);
+    for (;;) {
+        wake.wait_for(guard, stopToken, retryInterval, [] { return false; });
+        if (stopToken.stop_requested())
+            throw OperationCancelled();
+        if (tryLock(m_fd.get(), file))
             return;
-        if (onWait)
-            onWait();
-        // Polled rather than a blocking flock: a blocked flock cannot be cancelled from outside.
-        std::mutex mutex;
-        std::condition_variable_any wake;
-        std::unique_lock guard(mutex);
-        for (;;) {
-            wake.wait_for(guard, stopToken, retryInterval, [] { return false; });
-            if (stopToken.stop_requested())
-                throw OperationCancelled();
-            if (tryLock(m_fd, file))
-                return;
-        }
-    } catch (...) {
-        ::close(m_fd);
-        throw;
     }
 }
 
-YtdlpUpdateLock::~YtdlpUpdateLock() {
-    ::close(m_fd); // closing the only descriptor of the description releases the lock
-}
+// m_fd's destructor closes the only descriptor of the description, which releases the lock.
+YtdlpUpdateLock::~YtdlpUpdateLock() = default;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -28,5 +30,5 @@ public:
     YtdlpUpdateLock& operator=(const YtdlpUpdateLock&) = delete;
 
 private:
-    int m_fd = -1;
+    UniqueFd m_fd;
 };

@@ -3,12 +3,16 @@
 #include "DownloadFakes.h"
 #include "download/DownloadError.h"
 #include "platform/HardwareVideo.h"
+#include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ostream>
+#include <stop_token>
+#include <thread>
 
 namespace fs = std::filesystem;
 using Plan = Mp4Conversion::Plan;
@@ -338,6 +342,30 @@ TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTh
                     tail}));
     EXPECT_EQ(DownloadFakes::recordedArguments("ffmpeg.2"),
               join({head, {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"}, tail}));
+}
+
+TEST(Mp4Conversion, AStopEndsFfmpegRemovesItsOutputAndStartsNoSecondAttempt) {
+    HardwareForTest hardware(true);
+    DownloadFakes::clearRecords();
+    const fs::path started = Sandbox::makeTempFolder("started") / "ffmpeg";
+    // The hardware attempt writes part of its output, then works on until it is stopped.
+    DownloadFakes::installFfmpeg("echo half > \"$out\"; : > " + DownloadFakes::shellQuoted(started.string()) +
+                                 "; exec sleep 60\n");
+    const fs::path source = Sandbox::makeTempFolder("conv") / "T.webm";
+    writeFile(source, "webm");
+    std::stop_source stop;
+    std::jthread stopper([&] {
+        for (int i = 0; i < 400 && !fs::exists(started); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        stop.request_stop();
+    });
+
+    EXPECT_THROW(Mp4Conversion::makeMP4(source, {"webm", "vp9", "opus"}, compatibleSet, stop.get_token()),
+                 OperationCancelled);
+    EXPECT_TRUE(fs::exists(started)) << "ffmpeg never ran";
+    EXPECT_FALSE(fs::exists(source.parent_path() / "T.mp4")) << "the stopped attempt's output stayed";
+    EXPECT_TRUE(fs::exists(source));
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffmpeg.2"))) << "a second attempt started after the stop";
 }
 
 TEST(Mp4Conversion, CopyingRunsOnceAndFailsWithItsSummary) {

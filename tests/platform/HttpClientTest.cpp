@@ -1,10 +1,10 @@
 #include "platform/HttpClient.h"
 #include "platform/NetworkError.h"
+#include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
-#include "platform/OperationCancelled.h"
 
 #include <gtest/gtest.h>
 

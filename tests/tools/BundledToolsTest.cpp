@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <stop_token>
 
 namespace fs = std::filesystem;
 
@@ -48,9 +49,12 @@ INSTANTIATE_TEST_SUITE_P(
         VersionCase{"yt-dlp", "\\n  2025.01.15 \\t\\n", "2025.01.15"},
         VersionCase{"yt-dlp", "\\r\\n   \\nnext\\n", ""},
         VersionCase{"yt-dlp", "2025.01.15\\r\\n", "2025.01.15"},
-        VersionCase{"deno", "deno 2.1.4 (stable, release, aarch64-apple-darwin)\\nv8 13\\n", "2.1.4"},
+        VersionCase{"deno", "deno 2.1.4 (stable, release, x86_64-unknown-linux-gnu)\\nv8 13\\n", "2.1.4"},
         VersionCase{"deno", "deno\\n", "deno"},
         VersionCase{"deno", "  deno  \\n", "  deno  "},
+        // Bytes that are no text: ill-formed UTF-8 reads as U+FFFD, a NUL as any other character.
+        VersionCase{"ffprobe", "\\377\\000 version 7\\3770-x\\n", std::string("7\xEF\xBF\xBD" "0")},
+        VersionCase{"yt-dlp", "\\377\\376\\n", "\xEF\xBF\xBD\xEF\xBF\xBD"},
         VersionCase{"yt-dlp", "", std::nullopt},
         VersionCase{"ffmpeg", "\\n\\n\\r\\n\\f\\v", std::nullopt}),
     [](const testing::TestParamInfo<VersionCase>& test) { return std::to_string(test.index); });
@@ -94,9 +98,12 @@ TEST(BundledTools, BadToolsGiveAnAbsentVersionOrTheirLine) {
     auto longLine = BundledTools::version(folder / "yt-dlp");
     ASSERT_TRUE(longLine);
     EXPECT_EQ(longLine->size(), 10485760u);
+}
 
-    writeFakeTool(folder / "ffprobe", "head -c 4096 /dev/urandom\n");
-    auto garbage = BundledTools::version(folder / "ffprobe"); // any text, no crash
-    (void)garbage;
-    SUCCEED();
+TEST(BundledTools, AStoppedLookupIsAbsentEvenAfterItsToolPrintedAVersion) {
+    fs::path tool = Sandbox::makeTempFolder("stopped") / "deno";
+    writeFakeTool(tool, "echo 'deno 2.0.0'\nexec sleep 60\n");
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_EQ(BundledTools::version(tool, stop.get_token()), std::nullopt);
 }

@@ -72,7 +72,7 @@ private:
         m_server.route(assetPath(channel), redirect);
         HttpRoute sums;
         // Other assets' lines around ours, as the real list has them.
-        sums.body = std::string(64, 'a') + "  yt-dlp_macos\n" + sum + "  " + YtdlpChannel::assetName() + "\n" +
+        sums.body = std::string(64, 'a') + "  yt-dlp_linux_armv7l\n" + sum + "  " + YtdlpChannel::assetName() + "\n" +
                     std::string(64, 'b') + "  yt-dlp.exe\n";
         m_server.route(checksumsPath(channel), sums);
     }

@@ -1,11 +1,11 @@
 #include "ReleaseService.h"
 
 #include "platform/NetworkError.h"
+#include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
-#include "platform/OperationCancelled.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "ytdlp/YtdlpResolver.h"
@@ -338,14 +338,14 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ChecksumCase{"differentSum",
                      200,
-                     otherSum + "  " + asset + "\nSUM  yt-dlp_macos\n",
+                     otherSum + "  " + asset + "\nSUM  yt-dlp_linux_armv7l\n",
                      Kind::checksumMismatch,
                      "The downloaded yt-dlp does not match the checksum that the release publishes."},
         ChecksumCase{
             "noList", 404, "Not Found", Kind::checksumMissing, "The release publishes no checksum for yt-dlp."},
         ChecksumCase{"noLineForOurAsset",
                      200,
-                     "SUM  yt-dlp_macos\nSUM  " + asset + ".zip\n",
+                     "SUM  yt-dlp_linux_armv7l\nSUM  " + asset + ".zip\n",
                      Kind::checksumMissing,
                      "The release publishes no checksum for yt-dlp."}),
     [](const auto& test) { return std::string(test.param.name); });
