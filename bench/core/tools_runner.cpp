@@ -23,7 +23,9 @@ using Clock = std::chrono::steady_clock;
 
 const char* const captureScript = "head -c 33554432 /dev/zero & head -c 33554432 /dev/zero >&2; wait";
 
-double seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 void bareSpawnAndWait(const char* program, std::vector<char*> argv, bool drain) {
     int out[2], err[2];
@@ -79,9 +81,8 @@ void capture(benchmark::State& state) {
     double bare = 0, runner = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        bareSpawnAndWait("/bin/sh", {const_cast<char*>("sh"), const_cast<char*>("-c"),
-                                     const_cast<char*>(captureScript)},
-                         true);
+        bareSpawnAndWait(
+            "/bin/sh", {const_cast<char*>("sh"), const_cast<char*>("-c"), const_cast<char*>(captureScript)}, true);
         bare += seconds(start);
         start = Clock::now();
         auto result = ToolProcess::run("/bin/sh", {"-c", captureScript});

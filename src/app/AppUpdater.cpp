@@ -68,8 +68,12 @@ void AppUpdater::checkInBackgroundIfDue() {
 void AppUpdater::startCheck(bool userInitiated) {
     m_checking = true;
     refreshFlag();
-    m_runs.start([this, fetch = m_fetch, url = m_feedUrl.toStdString(), current = m_currentVersion,
-                  stamp = m_lastCheckFile, userInitiated](std::stop_token stopToken, const WorkerRuns::Poster& back) {
+    m_runs.start([this,
+                  fetch = m_fetch,
+                  url = m_feedUrl.toStdString(),
+                  current = m_currentVersion,
+                  stamp = m_lastCheckFile,
+                  userInitiated](std::stop_token stopToken, const WorkerRuns::Poster& back) {
         CheckResult result;
         try {
             const std::string body = fetch(url, stopToken);

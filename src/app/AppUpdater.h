@@ -33,7 +33,7 @@ public:
     struct Options {
         std::optional<QString> feedUrl;        // absent: the build-time feed; empty: no check can ever start
         std::optional<QString> currentVersion; // absent: this build's version
-        std::filesystem::path lastCheckFile; // empty: "last-update-check" in the data folder
+        std::filesystem::path lastCheckFile;   // empty: "last-update-check" in the data folder
         FetchFunction fetch;
     };
 

@@ -17,24 +17,24 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMessageBox>
-#include <QScreen>
-#include <QStandardPaths>
-#include <QWindow>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
+#include <QStandardPaths>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -71,13 +71,18 @@ void setSymbol(QLabel* icon, const char* symbol) {
     icon->show();
 }
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // The picker's entries, named here for lupdate; the picker translates them by their English text.
 [[maybe_unused]] const char* const qualityLabels[] = {
-    QT_TRANSLATE_NOOP("ContentView", "Highest quality"), QT_TRANSLATE_NOOP("ContentView", "4K"),
-    QT_TRANSLATE_NOOP("ContentView", "1080p"),           QT_TRANSLATE_NOOP("ContentView", "720p"),
-    QT_TRANSLATE_NOOP("ContentView", "480p"),            QT_TRANSLATE_NOOP("ContentView", "Audio only"),
+    QT_TRANSLATE_NOOP("ContentView", "Highest quality"),
+    QT_TRANSLATE_NOOP("ContentView", "4K"),
+    QT_TRANSLATE_NOOP("ContentView", "1080p"),
+    QT_TRANSLATE_NOOP("ContentView", "720p"),
+    QT_TRANSLATE_NOOP("ContentView", "480p"),
+    QT_TRANSLATE_NOOP("ContentView", "Audio only"),
 };
 
 // Room for the window manager's title bar, which the window's own geometry does not include.
@@ -428,7 +433,8 @@ void ContentView::showUpdateState() {
     Size size = Size::callout;
     QString text;
     bool selectable = false;
-    m_updateProgress->setVisible(state.kind == Kind::running && state.phase.kind == YtdlpUpdatePhase::Kind::downloading);
+    m_updateProgress->setVisible(state.kind == Kind::running &&
+                                 state.phase.kind == YtdlpUpdatePhase::Kind::downloading);
     switch (state.kind) {
     case Kind::idle:
         text = tr("Downloads the latest release into your data folder.");
@@ -441,7 +447,8 @@ void ContentView::showUpdateState() {
             break;
         case YtdlpUpdatePhase::Kind::downloading: {
             text = progressText(state.phase.fraction);
-            const double fraction = std::isfinite(state.phase.fraction) ? std::clamp(state.phase.fraction, 0.0, 1.0) : 0;
+            const double fraction =
+                std::isfinite(state.phase.fraction) ? std::clamp(state.phase.fraction, 0.0, 1.0) : 0;
             m_updateProgress->setValue(static_cast<int>(fraction * 1000));
             break;
         }
@@ -659,9 +666,17 @@ void ContentView::describeControls() {
 
 void ContentView::setTabOrder() {
     // The visual order: the update row, then the form top to bottom, then the outcome.
-    const QWidget* chain[] = {m_updateText,   m_updateButton,  m_urlField,     m_qualityPicker,
-                              m_forceMP4,     m_compatibleMP4, m_cancelButton, m_downloadButton,
-                              m_fileName,     m_showInFolder,  m_failedText};
+    const QWidget* chain[] = {m_updateText,
+                              m_updateButton,
+                              m_urlField,
+                              m_qualityPicker,
+                              m_forceMP4,
+                              m_compatibleMP4,
+                              m_cancelButton,
+                              m_downloadButton,
+                              m_fileName,
+                              m_showInFolder,
+                              m_failedText};
     for (size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
 }

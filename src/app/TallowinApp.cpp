@@ -139,7 +139,8 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
     case Kind::newer: {
         box->setIcon(QMessageBox::Information);
         box->setText(tr("An update for Tallowin is available."));
-        box->setInformativeText(tr("Tallowin %1 is available. You have %2.").arg(result.release.displayName, installed));
+        box->setInformativeText(
+            tr("Tallowin %1 is available. You have %2.").arg(result.release.displayName, installed));
         QPushButton* download = box->addButton(tr("Download…"), QMessageBox::AcceptRole);
         download->setObjectName(QStringLiteral("downloadPageButton"));
         const QUrl page(result.release.downloadPage);

@@ -13,8 +13,7 @@ enum class StateNotify {
 
 // Writes next into state under the policy. Returns whether the owner must notify. Never throws
 // unless T's comparison or move assignment does.
-template <class T>
-bool writeState(T& state, T next, StateNotify notify) {
+template <class T> bool writeState(T& state, T next, StateNotify notify) {
     if (notify == StateNotify::onChange && next == state)
         return false;
     state = std::move(next);

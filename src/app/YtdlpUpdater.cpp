@@ -48,40 +48,41 @@ void YtdlpUpdater::start() {
         return;
     setState(State::running(YtdlpUpdatePhase::downloading(0)));
 
-    m_runs.start([this, update = m_update, lookup = m_statusLookup, lock = m_engineLock,
-                  shutdown = m_shutdown.get_token()](std::stop_token stopToken, const WorkerRuns::Poster& back) {
-        auto progress = [this, back](YtdlpUpdatePhase phase) {
-            back.postIfCurrent([this, phase] {
-                // A report that arrives after the run ended, failed or was cancelled is dropped.
-                if (isRunning())
-                    setState(State::running(phase));
-            });
-        };
-        State result;
-        {
-            std::lock_guard guard(*lock);
-            try {
-                result = State::finished(update(progress, stopToken));
-            } catch (const OperationCancelled&) {
-                result = State::idle();
-            } catch (const std::exception& error) {
-                result = State::failed(QString::fromStdString(error.what()));
-            } catch (...) {
-                result = State::failed(QStringLiteral("Unknown error"));
+    m_runs.start(
+        [this, update = m_update, lookup = m_statusLookup, lock = m_engineLock, shutdown = m_shutdown.get_token()](
+            std::stop_token stopToken, const WorkerRuns::Poster& back) {
+            auto progress = [this, back](YtdlpUpdatePhase phase) {
+                back.postIfCurrent([this, phase] {
+                    // A report that arrives after the run ended, failed or was cancelled is dropped.
+                    if (isRunning())
+                        setState(State::running(phase));
+                });
+            };
+            State result;
+            {
+                std::lock_guard guard(*lock);
+                try {
+                    result = State::finished(update(progress, stopToken));
+                } catch (const OperationCancelled&) {
+                    result = State::idle();
+                } catch (const std::exception& error) {
+                    result = State::failed(QString::fromStdString(error.what()));
+                } catch (...) {
+                    result = State::failed(QStringLiteral("Unknown error"));
+                }
             }
-        }
-        // Whatever the end, the status is refreshed (the resolver never throws; a seam might).
-        std::optional<YtdlpStatus> status;
-        try {
-            status = lookup(shutdown);
-        } catch (...) {
-        }
-        if (shutdown.stop_requested())
-            return; // the model is going; a stopped lookup says nothing about the files anyway
-        back.postIfCurrent([this, result = std::move(result)] { setState(result); });
-        if (status)
-            back.post([this, status = std::move(status)] { setStatus(status); });
-    });
+            // Whatever the end, the status is refreshed (the resolver never throws; a seam might).
+            std::optional<YtdlpStatus> status;
+            try {
+                status = lookup(shutdown);
+            } catch (...) {
+            }
+            if (shutdown.stop_requested())
+                return; // the model is going; a stopped lookup says nothing about the files anyway
+            back.postIfCurrent([this, result = std::move(result)] { setState(result); });
+            if (status)
+                back.post([this, status = std::move(status)] { setStatus(status); });
+        });
 }
 
 void YtdlpUpdater::cancel() {

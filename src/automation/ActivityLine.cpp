@@ -7,7 +7,9 @@
 ActivityLine::ActivityLine(bool printWhenNotTerminal)
     : m_terminal(::isatty(STDERR_FILENO) == 1), m_printWhenNotTerminal(printWhenNotTerminal) {}
 
-ActivityLine::~ActivityLine() { clear(); }
+ActivityLine::~ActivityLine() {
+    clear();
+}
 
 void ActivityLine::show(const std::string& text) {
     std::lock_guard lock(m_mutex);

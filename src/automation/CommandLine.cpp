@@ -22,7 +22,8 @@ std::string commandNames(const CLI::App& app) {
 
 void configure(CLI::App& app) {
     app.name(programName);
-    app.set_version_flag("--version", std::string(programName) + " " + Platform::applicationVersion(),
+    app.set_version_flag("--version",
+                         std::string(programName) + " " + Platform::applicationVersion(),
                          "Print the program's name and version and exit.");
     app.formatter(std::make_shared<HelpFormatter>());
     app.failure_message(failureMessage);
@@ -33,8 +34,7 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error) {
     const CLI::App* command = app;
     for (const CLI::App* selected : app->get_subcommands())
         command = selected;
-    const std::string path =
-        command == app ? app->get_name() : app->get_name() + " " + command->get_name();
+    const std::string path = command == app ? app->get_name() : app->get_name() + " " + command->get_name();
 
     std::vector<std::string> unknown = command->remaining();
     if (unknown.empty())

@@ -173,9 +173,8 @@ int DownloadCommand::run(StopOnSignal& stop) {
         printError("Not a quality: " + m_quality + ". One of: " + qualityChoices() + ".");
         return 1;
     }
-    return CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&] {
-        return download(*url, *quality, stop.token());
-    });
+    return CommandRunner::run(
+        stop, CommandRunner::SignalRule::signalEnds, [&] { return download(*url, *quality, stop.token()); });
 }
 
 std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {

@@ -24,7 +24,9 @@ StatusCommand::StatusCommand(CLI::App& app)
     m_command->add_flag("--json", m_json, "Print one JSON object instead of lines.");
 }
 
-bool StatusCommand::selected() const { return m_command->parsed(); }
+bool StatusCommand::selected() const {
+    return m_command->parsed();
+}
 
 int StatusCommand::run(StopOnSignal& stop) {
     // What a stopped lookup says is not the tool's answer: print nothing rather than "missing".

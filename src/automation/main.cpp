@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    for (CliCommand* command : {static_cast<CliCommand*>(&status), static_cast<CliCommand*>(&download),
+    for (CliCommand* command : {static_cast<CliCommand*>(&status),
+                                static_cast<CliCommand*>(&download),
                                 static_cast<CliCommand*>(&updateYtdlp)}) {
         if (command->selected()) {
             // Before the command starts any thread, so that the signals reach only the waiter.

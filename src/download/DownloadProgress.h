@@ -16,13 +16,13 @@ struct DownloadProgress {
     };
 
     Phase phase = Phase::downloading;
-    int stream = 0;                          // downloading: 1-based; 0 when unknown
-    int streamCount = 0;                     // downloading: 0 when unknown
-    std::optional<double> fraction;          // of the phase (for downloading, of this stream), 0…1
-    std::optional<std::int64_t> bytes;       // downloading: bytes of this stream so far
-    std::optional<std::int64_t> totalBytes;  // downloading: this stream's total or estimated total
-    std::optional<double> bytesPerSecond;    // downloading
-    std::optional<std::int64_t> etaSeconds;  // downloading
+    int stream = 0;                         // downloading: 1-based; 0 when unknown
+    int streamCount = 0;                    // downloading: 0 when unknown
+    std::optional<double> fraction;         // of the phase (for downloading, of this stream), 0…1
+    std::optional<std::int64_t> bytes;      // downloading: bytes of this stream so far
+    std::optional<std::int64_t> totalBytes; // downloading: this stream's total or estimated total
+    std::optional<double> bytesPerSecond;   // downloading
+    std::optional<std::int64_t> etaSeconds; // downloading
 
     bool operator==(const DownloadProgress&) const = default;
 };

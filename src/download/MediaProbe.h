@@ -9,9 +9,9 @@
 
 // A downloaded file's container and its first video and audio codec, as ffprobe names them.
 struct MediaProbe {
-    std::string containerExtension;        // the file name's extension, lower-cased; may be empty
-    std::optional<std::string> videoCodec; // codec_name of the first video stream (not a cover picture)
-    std::optional<std::string> audioCodec; // codec_name of the first audio stream
+    std::string containerExtension;          // the file name's extension, lower-cased; may be empty
+    std::optional<std::string> videoCodec;   // codec_name of the first video stream (not a cover picture)
+    std::optional<std::string> audioCodec;   // codec_name of the first audio stream
     std::optional<double> durationSeconds{}; // the container's duration, else the longest stream's; > 0
 
     bool operator==(const MediaProbe&) const = default;

@@ -22,7 +22,9 @@ bool audioMayStay(const MediaProbe& probe) {
     return !probe.audioCodec || MediaProbe::mp4AudioCodecs().count(*probe.audioCodec) > 0;
 }
 
-bool isAudioOnly(const MediaProbe& probe) { return !probe.videoCodec && probe.audioCodec; }
+bool isAudioOnly(const MediaProbe& probe) {
+    return !probe.videoCodec && probe.audioCodec;
+}
 
 } // namespace
 
@@ -37,8 +39,8 @@ Mp4Conversion::Plan Mp4Conversion::plan(const MediaProbe& probe, const std::set<
     plan.copyVideo = videoMayStay(probe, allowedVideo);
     plan.copyAudio = audioMayStay(probe);
     plan.audioOnly = isAudioOnly(probe);
-    plan.hardwareDecode = !plan.copyVideo && !plan.audioOnly && probe.videoCodec &&
-                          MediaProbe::hardwareDecodes(*probe.videoCodec);
+    plan.hardwareDecode =
+        !plan.copyVideo && !plan.audioOnly && probe.videoCodec && MediaProbe::hardwareDecodes(*probe.videoCodec);
     return plan;
 }
 

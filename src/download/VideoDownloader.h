@@ -17,11 +17,8 @@ namespace VideoDownloader {
 // and the pipeline gives up with OperationCancelled; no later step starts.
 // Throws DownloadError, OperationCancelled, std::system_error (a tool that cannot be launched),
 // std::filesystem::filesystem_error (the work folder), nlohmann::json errors (ffprobe's report).
-DownloadedVideo download(const std::string& url,
-                         VideoQuality quality,
-                         bool forceMP4,
-                         bool compatibleMP4,
-                         std::stop_token stopToken = {});
+DownloadedVideo download(
+    const std::string& url, VideoQuality quality, bool forceMP4, bool compatibleMP4, std::stop_token stopToken = {});
 
 // The step a download has reached, for an activity display.
 enum class DownloadStep { downloading, probing, converting };

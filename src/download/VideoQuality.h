@@ -7,9 +7,12 @@
 // The quality preset, in the order the picker and the command offer them.
 enum class VideoQuality { highest, p2160, p1080, p720, p480, audioOnly };
 
-inline constexpr std::array<VideoQuality, 6> allVideoQualities = {
-    VideoQuality::highest, VideoQuality::p2160, VideoQuality::p1080,
-    VideoQuality::p720,    VideoQuality::p480,  VideoQuality::audioOnly};
+inline constexpr std::array<VideoQuality, 6> allVideoQualities = {VideoQuality::highest,
+                                                                  VideoQuality::p2160,
+                                                                  VideoQuality::p1080,
+                                                                  VideoQuality::p720,
+                                                                  VideoQuality::p480,
+                                                                  VideoQuality::audioOnly};
 
 // "highest", "p2160", "p1080", "p720", "p480", "audioOnly"
 std::string_view rawValue(VideoQuality quality);

@@ -1,9 +1,9 @@
 #include "platform/HttpClient.h"
 
+#include "platform/Ascii.h"
 #include "platform/NetworkError.h"
 #include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
-#include "platform/Ascii.h"
 #include "platform/UniqueFd.h"
 
 #include <curl/curl.h>

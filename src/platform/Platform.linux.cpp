@@ -73,9 +73,13 @@ std::string temporaryDirectory() {
     return directory;
 }
 
-fs::path dataHome() { return xdgDirectory("XDG_DATA_HOME", ".local/share"); }
+fs::path dataHome() {
+    return xdgDirectory("XDG_DATA_HOME", ".local/share");
+}
 
-fs::path cacheHome() { return xdgDirectory("XDG_CACHE_HOME", ".cache"); }
+fs::path cacheHome() {
+    return xdgDirectory("XDG_CACHE_HOME", ".cache");
+}
 
 std::string applicationVersion() {
     return TALLOWIN_VERSION;

@@ -51,7 +51,8 @@ bool isExecutableFile(const fs::path& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
 }
 
-std::optional<std::string> version(const fs::path& tool, std::stop_token stopToken, std::chrono::milliseconds silenceLimit) {
+std::optional<std::string>
+version(const fs::path& tool, std::stop_token stopToken, std::chrono::milliseconds silenceLimit) {
     if (!isExecutableFile(tool))
         return std::nullopt;
     std::string name = tool.filename().string();

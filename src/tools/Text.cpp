@@ -16,10 +16,11 @@ bool isSpaceSeparatorOrTab(char32_t c) {
            c == 0x205F || c == 0x3000;
 }
 
-bool isWhitespaceOrNewline(char32_t c) { return isSpaceSeparatorOrTab(c) || isNewline(c); }
+bool isWhitespaceOrNewline(char32_t c) {
+    return isSpaceSeparatorOrTab(c) || isNewline(c);
+}
 
-template <typename Predicate>
-std::string trimWith(std::string_view text, Predicate drop) {
+template <typename Predicate> std::string trimWith(std::string_view text, Predicate drop) {
     size_t first = text.size();
     size_t end = 0;
     for (size_t i = 0; i < text.size();) {
@@ -65,7 +66,9 @@ std::vector<std::string> splitLinesWith(std::string_view text, bool loneCarriage
 
 } // namespace
 
-std::vector<std::string> splitLines(std::string_view text) { return splitLinesWith(text, true); }
+std::vector<std::string> splitLines(std::string_view text) {
+    return splitLinesWith(text, true);
+}
 
 std::vector<std::string> splitLinesKeepingCarriageReturns(std::string_view text) {
     return splitLinesWith(text, false);
@@ -83,9 +86,13 @@ std::string afterLastCarriageReturn(std::string_view line) {
     }
 }
 
-std::string trim(std::string_view text) { return trimWith(text, isWhitespaceOrNewline); }
+std::string trim(std::string_view text) {
+    return trimWith(text, isWhitespaceOrNewline);
+}
 
-std::string trimSpaces(std::string_view text) { return trimWith(text, isSpaceSeparatorOrTab); }
+std::string trimSpaces(std::string_view text) {
+    return trimWith(text, isSpaceSeparatorOrTab);
+}
 
 std::string repairUtf8(std::string_view bytes) {
     std::string out;

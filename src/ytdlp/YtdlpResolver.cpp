@@ -58,8 +58,8 @@ YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
         // Both copies at once, so a miss costs about one tool start. The lock is not held
         // meanwhile: two callers that both miss each look, and the later store wins (both
         // describe the same files).
-        auto updatedLookup = std::async(
-            std::launch::async, [&updated, stopToken] { return BundledTools::version(updated, stopToken); });
+        auto updatedLookup =
+            std::async(std::launch::async, [&updated, stopToken] { return BundledTools::version(updated, stopToken); });
         shippedVersion = BundledTools::version(bundled, stopToken);
         updatedVersion = updatedLookup.get();
         lookedUp = true;
@@ -82,8 +82,11 @@ YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
     if (!lookedUp)
         return status;
     ResolvedVersionsFile::write(ResolvedVersionsFile::location(), {key, shippedVersion, updatedVersion});
-    ytdlpLog()->info("Resolved {} yt-dlp {} at {} (bundled {}, updated {})", sourceName(status.active.source),
-                     status.active.version.value_or("?"), status.active.url.string(), shippedVersion.value_or("missing"),
+    ytdlpLog()->info("Resolved {} yt-dlp {} at {} (bundled {}, updated {})",
+                     sourceName(status.active.source),
+                     status.active.version.value_or("?"),
+                     status.active.url.string(),
+                     shippedVersion.value_or("missing"),
                      updatedVersion.value_or("none"));
     return status;
 }

@@ -77,8 +77,7 @@ std::string durationText(std::chrono::milliseconds duration) {
 // Removed with its contents however the run ends; a failure to remove it is not the run's.
 class StagingFolder {
 public:
-    explicit StagingFolder(const fs::path& support)
-        : m_path(support / (std::string(stagingPrefix) + Uuid::random())) {
+    explicit StagingFolder(const fs::path& support) : m_path(support / (std::string(stagingPrefix) + Uuid::random())) {
         fs::create_directories(m_path);
     }
     ~StagingFolder() { removeIgnoringFailure(m_path); }
@@ -213,9 +212,8 @@ Channel newestChannel(std::stop_token stopToken) {
     return stable;
 }
 
-std::string verifiedVersion(const fs::path& executable,
-                            std::stop_token stopToken,
-                            std::chrono::milliseconds silenceLimit) {
+std::string
+verifiedVersion(const fs::path& executable, std::stop_token stopToken, std::chrono::milliseconds silenceLimit) {
     ToolProcessResult result;
     try {
         // A check that the stop cut short throws OperationCancelled; one that finished still counts.
@@ -245,7 +243,8 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
 
     fs::create_directories(support);
     // Declared before the staging folder, so the folder is gone before the lock is released.
-    const YtdlpUpdateLock lock(support / lockFileName, [&] { progress(YtdlpUpdatePhase::waiting()); }, stopToken);
+    const YtdlpUpdateLock lock(
+        support / lockFileName, [&] { progress(YtdlpUpdatePhase::waiting()); }, stopToken);
     throwIfStopped(stopToken);
     // Read under the lock: a run that finished while this one waited has changed the copies.
     const YtdlpStatus previous = resolver.status(stopToken);

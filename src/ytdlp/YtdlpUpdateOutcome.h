@@ -10,9 +10,7 @@ struct YtdlpUpdateOutcome {
     std::string version;
 
     static YtdlpUpdateOutcome updated(std::string version) { return {Kind::updated, std::move(version)}; }
-    static YtdlpUpdateOutcome alreadyCurrent(std::string version) {
-        return {Kind::alreadyCurrent, std::move(version)};
-    }
+    static YtdlpUpdateOutcome alreadyCurrent(std::string version) { return {Kind::alreadyCurrent, std::move(version)}; }
 
     bool operator==(const YtdlpUpdateOutcome&) const = default;
 };

@@ -10,7 +10,9 @@
 
 namespace {
 
-std::vector<std::string> pieces(std::string_view text) { return Text::splitWords(Text::trim(text), '.'); }
+std::vector<std::string> pieces(std::string_view text) {
+    return Text::splitWords(Text::trim(text), '.');
+}
 
 // An optional single sign, then at least one ASCII digit, nothing else, within int64.
 std::optional<std::int64_t> strictInteger(std::string_view piece) {

@@ -110,9 +110,9 @@ struct Harness {
         std::lock_guard guard(mutex);
         progress(phase);
     }
-    void report(const DownloadProgress& progress) {
+    void report(const DownloadProgress& step) {
         std::lock_guard guard(mutex);
-        downloadProgress(progress);
+        downloadProgress(step);
     }
 };
 

@@ -14,8 +14,7 @@
 // thread) counts itself and waits until the test answers that call by its index, or, when stops
 // are honoured, until its stop token fires (then onStop decides the ending, like the real core
 // does). A call nobody answers gives up after 30 s so a broken test cannot hang.
-template <typename Result>
-class ScriptedRuns {
+template <typename Result> class ScriptedRuns {
 public:
     Result wait(std::stop_token stopToken) {
         std::unique_lock lock(m_mutex);

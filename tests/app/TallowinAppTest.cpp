@@ -50,9 +50,10 @@ struct Harness {
         options.services.version = [](const std::filesystem::path&, std::stop_token) {
             return std::optional<std::string>("1.0");
         };
-        options.services.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
-            return downloads.wait(stop);
-        };
+        options.services.download =
+            [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
+                return downloads.wait(stop);
+            };
         options.services.reveal = [](const std::filesystem::path&, std::function<void()>) {};
         options.appUpdates.feedUrl = feedUrl;
         options.appUpdates.currentVersion = "0.1.0";
@@ -151,9 +152,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("details"); // its start
         QTest::newRow("newer") << 200 << "9.1.0" << int(AppUpdater::CheckResult::Kind::newer)
-                               << "An update for Tallowin is available." << "Tallowin 9.1.0 is available. You have ";
+                               << "An update for Tallowin is available."
+                               << "Tallowin 9.1.0 is available. You have ";
         QTest::newRow("up to date") << 200 << "0.1.0" << int(AppUpdater::CheckResult::Kind::upToDate)
-                                    << "Tallowin is up to date." << "Tallowin ";
+                                    << "Tallowin is up to date."
+                                    << "Tallowin ";
         QTest::newRow("server error") << 500 << "9.1.0" << int(AppUpdater::CheckResult::Kind::failed)
                                       << "Could not check for updates."
                                       << "The update feed answered with HTTP status 500.";

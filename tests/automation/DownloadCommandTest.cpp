@@ -168,9 +168,9 @@ TEST_F(DownloadCommand, AFailureIsItsTextOnStandardErrorAndStatusOne) {
 TEST_F(DownloadCommand, InterruptEndsTheToolAndExitsWith130) {
     const fs::path marks = Sandbox::makeTempFolder("marks");
     // $PPID is the run's supervisor; its parent is the command itself.
-    DownloadFakes::installYtdlp("cut -d' ' -f4 /proc/$PPID/stat > " + DownloadFakes::shellQuoted((marks / "cli").string()) +
-                                "\nsleep 60 & echo $! > " + DownloadFakes::shellQuoted((marks / "sleep").string()) +
-                                "\nwait\n");
+    DownloadFakes::installYtdlp("cut -d' ' -f4 /proc/$PPID/stat > " +
+                                DownloadFakes::shellQuoted((marks / "cli").string()) + "\nsleep 60 & echo $! > " +
+                                DownloadFakes::shellQuoted((marks / "sleep").string()) + "\nwait\n");
     ToolProcessResult result;
     std::thread command([&] { result = runDownload({"https://a.test/v"}); });
     std::string pid;

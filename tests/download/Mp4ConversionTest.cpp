@@ -76,15 +76,21 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"copyReencodeAudio", {"webm", "hevc", "opus"}, compatibleSet, true, {true, false, false}},
         PlanRow{"reencodeCopyAudio", {"mkv", "vp9", "mp3"}, compatibleSet, true, {false, true, true}},
         PlanRow{"reencodeBothNoHardware", {"webm", "vp9", "opus"}, compatibleSet, false, {false, false, false}},
-        PlanRow{"noVideoCodecNoHwaccel", {"mkv", std::nullopt, "alac"}, compatibleSet, true, {false, true, false, true}},
+        PlanRow{
+            "noVideoCodecNoHwaccel", {"mkv", std::nullopt, "alac"}, compatibleSet, true, {false, true, false, true}},
         PlanRow{
             "av1CopiedWhenAllowed", {"mp4", "av1", std::nullopt}, {"h264", "hevc", "av1"}, true, {true, true, false}},
         PlanRow{"av1ReencodedOtherwise", {"mp4", "av1", "aac"}, compatibleSet, true, {false, true, true}},
         // No video stream: an M4A of the audio, no hardware question.
         PlanRow{"audioOnlyAacCopied", {"m4a", std::nullopt, "aac"}, compatibleSet, true, {false, true, false, true}},
         PlanRow{"audioOnlyMp3Copied", {"mp3", std::nullopt, "mp3"}, compatibleSet, true, {false, true, false, true}},
-        PlanRow{"audioOnlyOpusReencoded", {"opus", std::nullopt, "opus"}, compatibleSet, true, {false, false, false, true}},
-        PlanRow{"nothingAtAllIsNoAudioOnly", {"bin", std::nullopt, std::nullopt}, compatibleSet, true, {false, true, false, false}}),
+        PlanRow{
+            "audioOnlyOpusReencoded", {"opus", std::nullopt, "opus"}, compatibleSet, true, {false, false, false, true}},
+        PlanRow{"nothingAtAllIsNoAudioOnly",
+                {"bin", std::nullopt, std::nullopt},
+                compatibleSet,
+                true,
+                {false, true, false, false}}),
     [](const testing::TestParamInfo<PlanRow>& test) { return std::string(test.param.name); });
 
 struct FitRow {
@@ -209,15 +215,19 @@ INSTANTIATE_TEST_SUITE_P(
     CapturedRuns,
     FfmpegFailureSummary,
     testing::Values(
-        FfmpegSummaryRow{"remuxOntoAFullDisk", remuxOntoAFullDisk,
-                         "Error closing file tiny/src.mp4: No space left on device"},
-        FfmpegSummaryRow{"headerOntoDevFull", headerOntoDevFull,
-                         "Could not write header for output file #0 (incorrect codec parameters ?): No space left on device"},
-        FfmpegSummaryRow{"reencodeWithXerror", reencodeOntoAFullDiskWithXerror,
+        FfmpegSummaryRow{
+            "remuxOntoAFullDisk", remuxOntoAFullDisk, "Error closing file tiny/src.mp4: No space left on device"},
+        FfmpegSummaryRow{
+            "headerOntoDevFull",
+            headerOntoDevFull,
+            "Could not write header for output file #0 (incorrect codec parameters ?): No space left on device"},
+        FfmpegSummaryRow{"reencodeWithXerror",
+                         reencodeOntoAFullDiskWithXerror,
                          "Error writing trailer of tiny/src.mp4: No space left on device"},
-        FfmpegSummaryRow{"progressOverwrittenByTheCause",
-                         "frame=    0 size=0kB    \rav_interleaved_write_frame(): Disk quota exceeded\nConversion failed!\n",
-                         "av_interleaved_write_frame(): Disk quota exceeded"},
+        FfmpegSummaryRow{
+            "progressOverwrittenByTheCause",
+            "frame=    0 size=0kB    \rav_interleaved_write_frame(): Disk quota exceeded\nConversion failed!\n",
+            "av_interleaved_write_frame(): Disk quota exceeded"},
         FfmpegSummaryRow{"permissionDenied", "/w/T.mp4: Permission denied\n", "/w/T.mp4: Permission denied"},
         FfmpegSummaryRow{"noSystemErrorSkipsTheClosingLine",
                          "Stream map '0:v:0' matches no streams.\nTo ignore this, add a trailing '?' to the map.\n"
@@ -272,29 +282,30 @@ TEST_P(FailedAttemptLeavesNothing, RemovesTheOutputAndNamesTheCause) {
 INSTANTIATE_TEST_SUITE_P(
     Attempts,
     FailedAttemptLeavesNothing,
-    testing::Values(
-        LeftoverRow{"remuxOntoAFullDisk",
-                    {"mkv", "h264", "aac"},
-                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) + " >&2; exit 1\n",
-                    "Error closing file tiny/src.mp4: No space left on device",
-                    1},
-        LeftoverRow{"softwareAttemptOntoAFullDisk",
-                    {"mkv", "vp9", "opus"},
-                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(reencodeOntoAFullDiskWithXerror) +
-                        " >&2; exit 1\n",
-                    "Error writing trailer of tiny/src.mp4: No space left on device",
-                    2},
-        LeftoverRow{"exitZeroWithAFailedTrailer",
-                    {"mkv", "h264", "aac"},
-                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(reencodeOntoAFullDiskExitingZero) +
-                        " >&2; exit 0\n",
-                    "Error closing file tiny/src.mp4: No space left on device",
-                    1},
-        LeftoverRow{"audioOnlyOntoAFullDisk",
-                    {"mkv", std::nullopt, "opus"},
-                    "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) + " >&2; exit 1\n",
-                    "Error closing file tiny/src.mp4: No space left on device",
-                    1}),
+    testing::Values(LeftoverRow{"remuxOntoAFullDisk",
+                                {"mkv", "h264", "aac"},
+                                "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) +
+                                    " >&2; exit 1\n",
+                                "Error closing file tiny/src.mp4: No space left on device",
+                                1},
+                    LeftoverRow{"softwareAttemptOntoAFullDisk",
+                                {"mkv", "vp9", "opus"},
+                                "echo half > \"$out\"; printf '%s' " +
+                                    DownloadFakes::shellQuoted(reencodeOntoAFullDiskWithXerror) + " >&2; exit 1\n",
+                                "Error writing trailer of tiny/src.mp4: No space left on device",
+                                2},
+                    LeftoverRow{"exitZeroWithAFailedTrailer",
+                                {"mkv", "h264", "aac"},
+                                "echo half > \"$out\"; printf '%s' " +
+                                    DownloadFakes::shellQuoted(reencodeOntoAFullDiskExitingZero) + " >&2; exit 0\n",
+                                "Error closing file tiny/src.mp4: No space left on device",
+                                1},
+                    LeftoverRow{"audioOnlyOntoAFullDisk",
+                                {"mkv", std::nullopt, "opus"},
+                                "echo half > \"$out\"; printf '%s' " + DownloadFakes::shellQuoted(remuxOntoAFullDisk) +
+                                    " >&2; exit 1\n",
+                                "Error closing file tiny/src.mp4: No space left on device",
+                                1}),
     [](const testing::TestParamInfo<LeftoverRow>& test) { return std::string(test.param.name); });
 
 TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTheDecode) {

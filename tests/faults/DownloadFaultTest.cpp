@@ -30,7 +30,9 @@ protected:
         s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
     }
     static void TearDownTestSuite() { s_server.reset(); }
-    void SetUp() override { HardwareVideo::setAnswerSource([](std::string_view) { return false; }); }
+    void SetUp() override {
+        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
+    }
     void TearDown() override { HardwareVideo::setAnswerSource({}); }
 
     static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
@@ -62,10 +64,13 @@ fs::path pageWithThreeVideos() {
         fs::create_directories(folder);
         for (int seconds = 1; seconds <= 3; ++seconds) {
             const std::string duration = std::to_string(seconds);
+            // ffmpeg options stay beside their values.
+            // clang-format off
             MediaFixtures::makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc=duration=" + duration + ":size=160x120:rate=10",
                                            "-f", "lavfi", "-i", "sine=duration=" + duration, "-c:v", "libx264",
                                            "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest",
                                            (folder / ("v" + duration + ".mp4")).string()});
+            // clang-format on
         }
         writeText(folder / "index.html",
                   "<html><head><title>Three videos</title></head><body>\n"
@@ -116,7 +121,8 @@ INSTANTIATE_TEST_SUITE_P(Files,
 
 TEST_F(DownloadFaults, APageWithSeveralVideosGivesItsFirstOnly) {
     const fs::path page = pageWithThreeVideos();
-    const DownloadedVideo video = VideoDownloader::download(url("/page/index.html"), VideoQuality::highest, false, false);
+    const DownloadedVideo video =
+        VideoDownloader::download(url("/page/index.html"), VideoQuality::highest, false, false);
     EXPECT_EQ(entriesOf(video.fileURL.parent_path()), std::vector<fs::path>{video.fileURL});
     EXPECT_EQ(contentsOf(video.fileURL), contentsOf(page / "v1.mp4")) << video.fileURL;
 }
@@ -248,16 +254,21 @@ TEST_P(AudioLinks, GiveAnM4aWithTheDefaults) {
     if (!fs::exists(source)) {
         fs::create_directories(source.parent_path());
         std::vector<std::string> arguments{"-f", "lavfi", "-i", "sine=frequency=440:duration=2"};
-        if (row.coverPicture)
+        if (row.coverPicture) {
+            // ffmpeg options stay beside their values.
+            // clang-format off
             arguments.insert(arguments.end(), {"-f", "lavfi", "-i", "testsrc=size=64x64:duration=0.1", "-frames:v", "1",
                                                "-map", "0:a", "-map", "1:v", "-c:v", "mjpeg",
                                                "-disposition:v", "attached_pic"});
+            // clang-format on
+        }
         arguments.insert(arguments.end(), row.codec.begin(), row.codec.end());
         arguments.push_back(source.string());
         MediaFixtures::makeWithFfmpeg(arguments);
     }
 
-    const DownloadedVideo video = VideoDownloader::download(url("/audio/" + row.file), VideoQuality::highest, true, false);
+    const DownloadedVideo video =
+        VideoDownloader::download(url("/audio/" + row.file), VideoQuality::highest, true, false);
     EXPECT_EQ(video.fileURL.extension(), ".m4a") << video.fileURL;
     EXPECT_EQ(video.wasConverted, row.wasConverted);
     EXPECT_EQ(video.wasRemuxed, row.wasRemuxed);

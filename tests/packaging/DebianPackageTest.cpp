@@ -39,8 +39,13 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
     ASSERT_TRUE(Sandbox::usesRealPackage());
     const fs::path output = Sandbox::makeTempFolder("deb");
     // gzip instead of xz: the same package, built in a fraction of the time.
-    const CliResult built = run({TALLOWIN_SOURCE_DIR "/scripts/build-deb", "--package", Sandbox::packageRoot().string(),
-                                 "--output", output.string(), "--compression", "gzip"},
+    const CliResult built = run({TALLOWIN_SOURCE_DIR "/scripts/build-deb",
+                                 "--package",
+                                 Sandbox::packageRoot().string(),
+                                 "--output",
+                                 output.string(),
+                                 "--compression",
+                                 "gzip"},
                                 600s);
     ASSERT_EQ(built.exitStatus, 0) << built.err;
     const fs::path deb = trimmed(built.out);
@@ -94,8 +99,10 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
     const CliResult desktop =
         run({"desktop-file-validate", (root / "usr/share/applications/org.tallowin.Tallowin.desktop").string()});
     EXPECT_EQ(desktop.exitStatus, 0) << desktop.out << desktop.err;
-    const CliResult appstream = run(
-        {"appstreamcli", "validate", "--no-net", (root / "usr/share/metainfo/org.tallowin.Tallowin.metainfo.xml").string()});
+    const CliResult appstream = run({"appstreamcli",
+                                     "validate",
+                                     "--no-net",
+                                     (root / "usr/share/metainfo/org.tallowin.Tallowin.metainfo.xml").string()});
     EXPECT_EQ(appstream.exitStatus, 0) << appstream.out << appstream.err;
     const CliResult lintian = run({"lintian", "--fail-on", "error,warning", deb.string()}, 600s);
     EXPECT_EQ(lintian.exitStatus, 0) << lintian.out << lintian.err;
@@ -115,11 +122,12 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
 
     // One real download of a small clip made by the unpacked ffmpeg, from 127.0.0.1.
     const fs::path media = Sandbox::makeTempFolder("media");
-    const CliResult made = runProgram((home / "Contents/Helpers/ffmpeg").string(),
-                                      h264ClipArguments((media / "clip.mp4").string()));
+    const CliResult made =
+        runProgram((home / "Contents/Helpers/ffmpeg").string(), h264ClipArguments((media / "clip.mp4").string()));
     ASSERT_EQ(made.exitStatus, 0) << made.err;
     LocalHttpServer server(media);
-    const CliResult download = runUnpacked(root / "usr/bin/tallowin-cli", {"download", "--json", server.baseUrl() + "/clip.mp4"});
+    const CliResult download =
+        runUnpacked(root / "usr/bin/tallowin-cli", {"download", "--json", server.baseUrl() + "/clip.mp4"});
     ASSERT_EQ(download.exitStatus, 0) << download.err;
     const auto json = nlohmann::json::parse(download.out);
     EXPECT_EQ(json.at("name"), "clip.mp4");

@@ -66,8 +66,8 @@ TEST_P(Completion, OffersEverySubcommandOptionAndQuality) {
         EXPECT_NE(script.find(subcommand), std::string::npos) << subcommand;
         for (const std::string& option : PackagingHelp::longOptions(subcommand)) {
             // bash and zsh spell "--name", fish "-l name".
-            const bool named = script.find(option) != std::string::npos ||
-                               script.find("-l " + option.substr(2)) != std::string::npos;
+            const bool named =
+                script.find(option) != std::string::npos || script.find("-l " + option.substr(2)) != std::string::npos;
             EXPECT_TRUE(named) << subcommand << " " << option;
         }
     }
@@ -92,8 +92,7 @@ TEST_P(BashCompletion, CompletesTheWordForItsPosition) {
     for (const std::string& word : test.words)
         words += " '" + word + "'";
     const std::string script = "source '" + (resources() / "completions/bash/tallowin-cli").string() +
-                               "'; COMP_WORDS=(" + words + "); COMP_CWORD=" +
-                               std::to_string(test.words.size() - 1) +
+                               "'; COMP_WORDS=(" + words + "); COMP_CWORD=" + std::to_string(test.words.size() - 1) +
                                "; _tallowin_cli; printf '%s\\n' \"${COMPREPLY[@]}\"";
     const CliResult result = runProgram("/bin/bash", {"--norc", "-c", script});
     EXPECT_EQ(result.exitStatus, 0) << result.err;

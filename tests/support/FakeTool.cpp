@@ -27,8 +27,9 @@ void writeFakeTool(const fs::path& path, const std::string& body) {
     fs::path temporary = path;
     temporary += ".writing";
     writeFile(temporary, "#!/bin/sh\n" + body);
-    fs::permissions(temporary, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                                   fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(temporary,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                        fs::perms::others_exec);
     static auto bump = fs::file_time_type::clock::now();
     bump += std::chrono::seconds(1);
     fs::last_write_time(temporary, bump);

@@ -41,9 +41,6 @@ std::string control(const std::string& url, const std::string* postBody) {
 
 } // namespace
 
-
-
-
 LocalHttpServer::LocalHttpServer(const std::filesystem::path& root) {
     int input[2];
     int output[2];
@@ -55,8 +52,8 @@ LocalHttpServer::LocalHttpServer(const std::filesystem::path& root) {
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     std::string script = std::string(TALLOWIN_TEST_SUPPORT_DIR) + "/http_server.py";
     std::string rootText = root.string();
-    std::vector<char*> argv{const_cast<char*>("/usr/bin/python3"), script.data(), const_cast<char*>("--root"),
-                            rootText.data(), nullptr};
+    std::vector<char*> argv{
+        const_cast<char*>("/usr/bin/python3"), script.data(), const_cast<char*>("--root"), rootText.data(), nullptr};
     pid_t pid;
     int error = posix_spawn(&pid, "/usr/bin/python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -90,7 +87,9 @@ LocalHttpServer::~LocalHttpServer() {
     }
 }
 
-std::string LocalHttpServer::baseUrl() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+std::string LocalHttpServer::baseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(m_port);
+}
 
 void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
     nlohmann::json settings = {

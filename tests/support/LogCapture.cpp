@@ -15,13 +15,15 @@ struct LogCapture::Sink : spdlog::sinks::base_sink<std::mutex> {
     void sink_it_(const spdlog::details::log_msg& message) override {
         std::lock_guard lock(linesMutex);
         auto level = spdlog::level::to_string_view(message.level);
-        captured.push_back({std::string(level.data(), level.size()),
-                            std::string(message.payload.data(), message.payload.size())});
+        captured.push_back(
+            {std::string(level.data(), level.size()), std::string(message.payload.data(), message.payload.size())});
     }
     void flush_() override {}
 };
 
-LogCapture::LogCapture() : m_sink(std::make_shared<Sink>()) { ytdlpLog()->sinks().push_back(m_sink); }
+LogCapture::LogCapture() : m_sink(std::make_shared<Sink>()) {
+    ytdlpLog()->sinks().push_back(m_sink);
+}
 
 LogCapture::~LogCapture() {
     auto& sinks = ytdlpLog()->sinks();

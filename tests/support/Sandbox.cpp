@@ -60,12 +60,24 @@ State& state() {
 
 namespace Sandbox {
 
-const fs::path& root() { return state().root; }
-const fs::path& packageRoot() { return state().packageRoot; }
-const fs::path& helpers() { return state().helpers; }
-const fs::path& dataHome() { return state().dataHome; }
-const fs::path& cacheHome() { return state().cacheHome; }
-bool usesRealPackage() { return state().realPackage; }
+const fs::path& root() {
+    return state().root;
+}
+const fs::path& packageRoot() {
+    return state().packageRoot;
+}
+const fs::path& helpers() {
+    return state().helpers;
+}
+const fs::path& dataHome() {
+    return state().dataHome;
+}
+const fs::path& cacheHome() {
+    return state().cacheHome;
+}
+bool usesRealPackage() {
+    return state().realPackage;
+}
 
 fs::path makeTempFolder(const std::string& hint) {
     fs::path folder = state().root / "work" / (hint + "-" + std::to_string(++state().counter));

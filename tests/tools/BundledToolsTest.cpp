@@ -38,25 +38,27 @@ TEST_P(VersionRule, ReadsTheFirstLineByTheToolsName) {
 INSTANTIATE_TEST_SUITE_P(
     Rules,
     VersionRule,
-    testing::Values(
-        VersionCase{"ffmpeg", "ffmpeg version 7.1.1-static https://x Copyright\\nlibavutil 59\\n", "7.1.1"},
-        VersionCase{"ffmpeg", "ffmpeg version 7.1\\n", "7.1"},
-        VersionCase{"ffmpeg", "ffmpeg version\\n", "ffmpeg version"},
-        VersionCase{"ffprobe", "ffprobe version N-42-gabc Copyright\\n", "N"},
-        VersionCase{"ffprobe", "ffprobe  version   6.0--x\\n", "6.0"},
-        VersionCase{"ffmpeg", "ffmpeg version --\\n", "--"},
-        VersionCase{"some-tool", "tool version 1.2-beta more\\n", "1.2"},
-        VersionCase{"yt-dlp", "\\n  2025.01.15 \\t\\n", "2025.01.15"},
-        VersionCase{"yt-dlp", "\\r\\n   \\nnext\\n", ""},
-        VersionCase{"yt-dlp", "2025.01.15\\r\\n", "2025.01.15"},
-        VersionCase{"deno", "deno 2.1.4 (stable, release, x86_64-unknown-linux-gnu)\\nv8 13\\n", "2.1.4"},
-        VersionCase{"deno", "deno\\n", "deno"},
-        VersionCase{"deno", "  deno  \\n", "  deno  "},
-        // Bytes that are no text: ill-formed UTF-8 reads as U+FFFD, a NUL as any other character.
-        VersionCase{"ffprobe", "\\377\\000 version 7\\3770-x\\n", std::string("7\xEF\xBF\xBD" "0")},
-        VersionCase{"yt-dlp", "\\377\\376\\n", "\xEF\xBF\xBD\xEF\xBF\xBD"},
-        VersionCase{"yt-dlp", "", std::nullopt},
-        VersionCase{"ffmpeg", "\\n\\n\\r\\n\\f\\v", std::nullopt}),
+    testing::Values(VersionCase{"ffmpeg", "ffmpeg version 7.1.1-static https://x Copyright\\nlibavutil 59\\n", "7.1.1"},
+                    VersionCase{"ffmpeg", "ffmpeg version 7.1\\n", "7.1"},
+                    VersionCase{"ffmpeg", "ffmpeg version\\n", "ffmpeg version"},
+                    VersionCase{"ffprobe", "ffprobe version N-42-gabc Copyright\\n", "N"},
+                    VersionCase{"ffprobe", "ffprobe  version   6.0--x\\n", "6.0"},
+                    VersionCase{"ffmpeg", "ffmpeg version --\\n", "--"},
+                    VersionCase{"some-tool", "tool version 1.2-beta more\\n", "1.2"},
+                    VersionCase{"yt-dlp", "\\n  2025.01.15 \\t\\n", "2025.01.15"},
+                    VersionCase{"yt-dlp", "\\r\\n   \\nnext\\n", ""},
+                    VersionCase{"yt-dlp", "2025.01.15\\r\\n", "2025.01.15"},
+                    VersionCase{"deno", "deno 2.1.4 (stable, release, x86_64-unknown-linux-gnu)\\nv8 13\\n", "2.1.4"},
+                    VersionCase{"deno", "deno\\n", "deno"},
+                    VersionCase{"deno", "  deno  \\n", "  deno  "},
+                    // Bytes that are no text: ill-formed UTF-8 reads as U+FFFD, a NUL as any other character.
+                    VersionCase{"ffprobe",
+                                "\\377\\000 version 7\\3770-x\\n",
+                                std::string("7\xEF\xBF\xBD"
+                                            "0")},
+                    VersionCase{"yt-dlp", "\\377\\376\\n", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+                    VersionCase{"yt-dlp", "", std::nullopt},
+                    VersionCase{"ffmpeg", "\\n\\n\\r\\n\\f\\v", std::nullopt}),
     [](const testing::TestParamInfo<VersionCase>& test) { return std::to_string(test.index); });
 
 TEST(BundledTools, VersionOptionFollowsTheName) {

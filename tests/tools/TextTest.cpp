@@ -16,19 +16,26 @@ TEST(Text, SplitsAtEveryKindOfNewlineAndDropsEmptyLines) {
 }
 
 TEST(Text, TrimsUnicodeSpacesButKeepsInnerOnes) {
-    EXPECT_EQ(Text::trim(" \t\xC2\xA0" "a b\xE3\x80\x80\n\r"), "a b");
+    EXPECT_EQ(Text::trim(" \t\xC2\xA0"
+                         "a b\xE3\x80\x80\n\r"),
+              "a b");
     EXPECT_EQ(Text::trim("\xE2\x80\xA8\xE2\x80\x83x"), "x");
     EXPECT_EQ(Text::trimSpaces("\t x \n"), "x \n"); // line breaks are not spaces
-    EXPECT_EQ(Text::trimSpaces("\xE2\x80\x89" "2025.01.01 "), "2025.01.01");
+    EXPECT_EQ(Text::trimSpaces("\xE2\x80\x89"
+                               "2025.01.01 "),
+              "2025.01.01");
     EXPECT_EQ(Text::trim("   "), "");
 }
 
 TEST(Text, RepairsEachIllFormedSequence) {
-    EXPECT_EQ(Text::repairUtf8("a\xC3\xA9" "b"), "a\xC3\xA9" "b");
+    EXPECT_EQ(Text::repairUtf8("a\xC3\xA9"
+                               "b"),
+              "a\xC3\xA9"
+              "b");
     EXPECT_EQ(Text::repairUtf8("\xFF"), "\xEF\xBF\xBD");
-    EXPECT_EQ(Text::repairUtf8("\xE2\x82"), "\xEF\xBF\xBD");           // truncated: one replacement
+    EXPECT_EQ(Text::repairUtf8("\xE2\x82"), "\xEF\xBF\xBD");                             // truncated: one replacement
     EXPECT_EQ(Text::repairUtf8("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"); // a surrogate
-    EXPECT_EQ(Text::repairUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD"); // overlong
+    EXPECT_EQ(Text::repairUtf8("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");                 // overlong
     std::string owned = "ok\xF0\x9F\x98";
     Text::repairUtf8InPlace(owned);
     EXPECT_EQ(owned, "ok\xEF\xBF\xBD");
@@ -104,10 +111,24 @@ INSTANTIATE_TEST_SUITE_P(
                     CutRow{"shorterThanTheLimit", "ab", 80, "ab"},
                     CutRow{"nothing", "ab", 0, ""},
                     CutRow{"neverInsideFourBytes", "\xF0\x9F\x98\x80\xF0\x9F\x98\x80", 1, "\xF0\x9F\x98\x80"},
-                    CutRow{"combiningMarkCountsAlone", "e\xCC\x81" "e\xCC\x81", 3, "e\xCC\x81" "e"},
-                    CutRow{"badByteCountsAsOneAndIsReplaced", "a\xFF" "bc", 2, "a\xEF\xBF\xBD"},
+                    CutRow{"combiningMarkCountsAlone",
+                           "e\xCC\x81"
+                           "e\xCC\x81",
+                           3,
+                           "e\xCC\x81"
+                           "e"},
+                    CutRow{"badByteCountsAsOneAndIsReplaced",
+                           "a\xFF"
+                           "bc",
+                           2,
+                           "a\xEF\xBF\xBD"},
                     CutRow{"truncatedSequenceAtTheEnd", "a\xE2\x82", 5, "a\xEF\xBF\xBD"},
-                    CutRow{"badContinuationInsideTheCut", "\xC3\x41" "b", 2, "\xEF\xBF\xBD" "A"}),
+                    CutRow{"badContinuationInsideTheCut",
+                           "\xC3\x41"
+                           "b",
+                           2,
+                           "\xEF\xBF\xBD"
+                           "A"}),
     [](const testing::TestParamInfo<CutRow>& row) { return std::string(row.param.name); });
 
 TEST(Text, LowerCasesAsciiLettersOnly) {
@@ -167,7 +188,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "WARNING: x\nERROR: \r[download] Got error: timed out. Giving up after 3 retries\n",
                    "[download] Got error: timed out. Giving up after 3 retries"},
         SummaryRow{"lastNonBlankOverwriteCounts", "ERROR: a\rb \r  \r\n", "b"},
-        SummaryRow{"progressOverwritesInTheLastLine", "[download]  10%\r[download]  20%\r[download] 30%", "[download] 30%"},
+        SummaryRow{
+            "progressOverwritesInTheLastLine", "[download]  10%\r[download]  20%\r[download] 30%", "[download] 30%"},
         SummaryRow{"trimsAndKeepsLongLines", "  x\r\n  " + std::string(5000, 'y') + "  \n", std::string(5000, 'y')},
         SummaryRow{"crLfEndsALineButALoneCrDoesNot", "ERROR: a\r\nnext\r\n", "a"},
         SummaryRow{"textAfterALoneCrCounts", "ERROR: a\rnext", "next"}),

@@ -110,7 +110,9 @@ TEST(ToolProcess, WorkingDirectoryGivenOrInherited) {
 TEST(ToolProcess, StopTerminatesTheChildAndItsToolsAndIsACancellation) {
     fs::path pidFile = Sandbox::makeTempFolder("pid") / "grandchild";
     auto tool = script("sleep 60 &\n"
-                       "echo $! > '" + pidFile.string() + "'\n"
+                       "echo $! > '" +
+                       pidFile.string() +
+                       "'\n"
                        "echo started\n"
                        "wait\n");
     std::stop_source stop;
@@ -148,8 +150,12 @@ TEST(ToolProcess, StopRequestedBeforeTheRunStillLaunchesButEndsTheChild) {
 // A tool that exits 0 has finished its work, whatever the stop request asked of it meanwhile.
 TEST(ToolProcess, AToolThatExitsZeroDespiteAStopHasFinished) {
     std::stop_source stop;
-    auto result = ToolProcess::run(script("trap '' TERM\necho done\n"), {}, std::nullopt, stop.get_token(),
-                                   std::nullopt, [&](ToolProcess::Stream, std::string_view) { stop.request_stop(); });
+    auto result = ToolProcess::run(script("trap '' TERM\necho done\n"),
+                                   {},
+                                   std::nullopt,
+                                   stop.get_token(),
+                                   std::nullopt,
+                                   [&](ToolProcess::Stream, std::string_view) { stop.request_stop(); });
     EXPECT_EQ(result.status, 0);
     EXPECT_EQ(result.standardOutput, "done\n");
 }

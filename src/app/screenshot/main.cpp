@@ -21,7 +21,9 @@ int main(int argc, char* argv[]) {
     options.appUpdates.feedUrl = QString();
     TallowinApp app(std::move(options));
     app.launch();
-    app.contentView().findChild<QLineEdit*>("urlField")->setText(QStringLiteral("https://example.com/watch?v=tallowin"));
+    app.contentView()
+        .findChild<QLineEdit*>("urlField")
+        ->setText(QStringLiteral("https://example.com/watch?v=tallowin"));
 
     // The versions are looked up on worker threads; wait for the last row (deno) to fill.
     QElapsedTimer waited;

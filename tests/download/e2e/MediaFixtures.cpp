@@ -60,7 +60,10 @@ void make(const fs::path& root, const std::string& name) {
         makeClip(root / name,
                  with({"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"}, opus));
     else if (name == "audio.m4a")
+        // ffmpeg options stay beside their values.
+        // clang-format off
         makeWithFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", (root / name).string()});
+    // clang-format on
     else if (name == "dash/manifest.mpd") {
         // One picture source, two video renditions at different heights and codecs, one audio.
         fs::create_directories(root / "dash");
@@ -68,14 +71,20 @@ void make(const fs::path& root, const std::string& name) {
     } else if (name == "hls/index.m3u8") {
         // One H.264/AAC rendition in one-second segments.
         fs::create_directories(root / "hls");
+        // ffmpeg options stay beside their values.
+        // clang-format off
         makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=3", "-f", "lavfi", "-i",
                         "sine=frequency=440:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
                         "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k", "-f", "hls", "-hls_time", "1",
                         "-hls_playlist_type", "vod", (root / name).string()});
+        // clang-format on
     } else if (name == "raw.h264") {
         // An elementary stream: no container, so ffprobe knows no duration.
+        // ffmpeg options stay beside their values.
+        // clang-format off
         makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2", "-c:v", "libx264",
                         "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "h264", (root / name).string()});
+        // clang-format on
     } else
         FAIL() << "no such fixture: " << name;
 }

@@ -1,5 +1,5 @@
-#include "support/CliRun.h"
 #include "ReleaseService.h"
+#include "support/CliRun.h"
 
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"

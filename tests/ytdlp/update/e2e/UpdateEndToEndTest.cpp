@@ -1,7 +1,7 @@
-#include "support/CliRun.h"
-#include "support/MediaRecipes.h"
 #include "../ReleaseService.h"
 #include "ReleaseAsset.h"
+#include "support/CliRun.h"
+#include "support/MediaRecipes.h"
 
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
