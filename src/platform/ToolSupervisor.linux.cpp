@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -88,9 +89,11 @@ void setDisposition(int signal, void (*handler)(int)) noexcept {
 } // namespace
 
 void supervise(const Setup& setup) noexcept {
-    ::prctl(PR_SET_NAME, "tallowin-superv", 0, 0, 0);
+    // Direct system calls: a sanitizer's prctl wrapper renames its thread record under a lock that
+    // another thread of the front end may have held at the fork, and would wait for it forever.
+    ::syscall(SYS_prctl, PR_SET_NAME, "tallowin-superv", 0L, 0L, 0L);
     // The parent-death signal ends the group even if the control pipe were held open elsewhere.
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM, 0, 0, 0);
+    ::syscall(SYS_prctl, PR_SET_PDEATHSIG, static_cast<long>(SIGTERM), 0L, 0L, 0L);
     if (::getppid() != setup.frontEnd)
         ::_exit(0);
 
