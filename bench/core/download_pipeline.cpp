@@ -30,7 +30,7 @@ double directRun() {
     const fs::path work = benchFolder() / "direct" / std::to_string(++g_folders);
     fs::create_directories(work);
     const YtdlpInstallation active = YtdlpResolver::shared().status().active;
-    const auto arguments = YtdlpInvocation::arguments(manifestUrl(), work, VideoQuality::highest, true, false);
+    const auto arguments = YtdlpInvocation::arguments(manifestUrl(), VideoQuality::highest, true, false);
     const auto start = Clock::now();
     const auto result = ToolProcess::run(active.url, arguments, work);
     const double elapsed = seconds(start);

@@ -82,7 +82,7 @@ struct YtdlpRun {
 YtdlpRun ytdlpRun(bool progress) {
     const fs::path work = freshWorkFolder(progress ? "progress" : "quiet");
     const YtdlpInstallation active = YtdlpResolver::shared().status().active;
-    auto arguments = YtdlpInvocation::arguments(manifestUrl(), work, VideoQuality::highest, true, false);
+    auto arguments = YtdlpInvocation::arguments(manifestUrl(), VideoQuality::highest, true, false);
     if (!progress)
         arguments = withoutProgress(arguments);
     YtdlpRun run;
@@ -176,7 +176,7 @@ void cliDownload(benchmark::State& state, Resolver resolver) {
     for (auto _ : state) {
         const fs::path work = freshWorkFolder("bare");
         std::vector<std::string> bare{BundledTools::bundledYtdlp().string()};
-        for (std::string& word : YtdlpInvocation::arguments(manifestUrl(), work, VideoQuality::highest, true, false))
+        for (std::string& word : YtdlpInvocation::arguments(manifestUrl(), VideoQuality::highest, true, false))
             bare.push_back(std::move(word));
         baseline += timedEnv(bare, work);
 

@@ -77,8 +77,8 @@ bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
     return text.starts_with('~') || text.find('$') != std::string::npos;
 }
 
-std::vector<std::string> YtdlpInvocation::arguments(
-    const std::string& url, const fs::path& /*workFolder*/, VideoQuality quality, bool preferMP4, bool compatible) {
+std::vector<std::string>
+YtdlpInvocation::arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible) {
     const fs::path& helpers = BundledTools::helpersDirectory();
     std::vector<std::string> arguments{
         // The user's own configuration files and plugins are for their own runs, not ours.
@@ -135,7 +135,7 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool compatible,
                               std::stop_token stopToken,
                               const DownloadProgressHandler& onProgress) {
-    const auto argumentList = arguments(url, workFolder, quality, preferMP4, compatible);
+    const auto argumentList = arguments(url, quality, preferMP4, compatible);
     const fs::path& helpers = BundledTools::helpersDirectory();
     const fs::path link = workFolder / helpersLinkName;
     const bool linked = expandedByYtdlp(helpers);

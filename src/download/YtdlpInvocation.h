@@ -25,11 +25,7 @@ bool expandedByYtdlp(const std::filesystem::path& path);
 // The fixed arguments, the format block and the page address last. The work folder is not named:
 // yt-dlp runs in it and is given "." (any path yt-dlp would rewrite would send the file
 // elsewhere). The helpers' path is given as is, or as helpersLinkName when yt-dlp would rewrite it.
-std::vector<std::string> arguments(const std::string& url,
-                                   const std::filesystem::path& workFolder,
-                                   VideoQuality quality,
-                                   bool preferMP4,
-                                   bool compatible);
+std::vector<std::string> arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible);
 
 // Logs which copy runs, runs it in the work folder and blocks until it ends; a stop request
 // terminates it and throws OperationCancelled (see ToolProcess::run). Returns the produced file. Each progress

@@ -155,7 +155,7 @@ TEST_F(ProgressEndToEnd, ATitleThatReadsAsAProgressLineIsStillThePath) {
     // can name the right one.
     const fs::path work = Sandbox::makeTempFolder("work");
     std::ofstream(work / "decoy.mp4") << "x";
-    const auto arguments = YtdlpInvocation::arguments(address, work, VideoQuality::highest, true, false);
+    const auto arguments = YtdlpInvocation::arguments(address, VideoQuality::highest, true, false);
     const auto result = ToolProcess::run(YtdlpResolver::shared().status().active.url, arguments, work);
     ASSERT_EQ(result.status, 0) << result.standardError;
     EXPECT_EQ(YtdlpInvocation::producedFile(result.standardOutput, work), work / (title + ".mp4"))
