@@ -20,12 +20,10 @@ build: bootstrap
 run: build
 	$(PACKAGE)/Contents/bin/tallowin
 
-# The suite, the layer and format checks, then the suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, and the threaded tests under ThreadSanitizer, each in its own folder.
+# The suite with the layer and format checks, then the suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer and the threaded tests under ThreadSanitizer (scripts/run-tests).
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
-	JOBS=$(JOBS) scripts/sanitized-tests address,undefined $(BUILD)-asan
-	JOBS=$(JOBS) scripts/sanitized-tests thread $(BUILD)-tsan
+	JOBS=$(JOBS) scripts/run-tests $(BUILD)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)
