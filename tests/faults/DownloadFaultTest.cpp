@@ -5,10 +5,8 @@
 #include "download/VideoDownloader.h"
 #include "platform/Platform.h"
 
-#include "MediaFixtures.h"
-#include "platform/HardwareVideo.h"
+#include "ServedMediaTest.h"
 #include "support/CliRun.h"
-#include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
 #include "support/ScopedEnv.h"
 
@@ -23,20 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class DownloadFaults : public testing::Test {
+class DownloadFaults : public ServedMediaTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(Sandbox::usesRealPackage());
-        s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
-    void SetUp() override {
-        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
-    }
-    void TearDown() override { HardwareVideo::setAnswerSource({}); }
-
-    static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
-
     static std::vector<fs::path> entriesOf(const fs::path& folder) {
         std::vector<fs::path> entries;
         for (const auto& entry : fs::directory_iterator(folder))
@@ -48,8 +34,6 @@ protected:
         std::ifstream in(file, std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
-
-    static inline std::unique_ptr<LocalHttpServer> s_server;
 };
 
 void writeText(const fs::path& file, const std::string& text) {

@@ -6,9 +6,7 @@
 #include "download/YtdlpInvocation.h"
 #include "ytdlp/YtdlpResolver.h"
 
-#include "MediaFixtures.h"
-#include "platform/HardwareVideo.h"
-#include "support/LocalHttpServer.h"
+#include "ServedMediaTest.h"
 #include "support/Sandbox.h"
 #include "tools/ToolProcess.h"
 
@@ -24,20 +22,8 @@ using Phase = DownloadProgress::Phase;
 
 namespace {
 
-class ProgressEndToEnd : public testing::Test {
+class ProgressEndToEnd : public ServedMediaTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(Sandbox::usesRealPackage());
-        s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
-    void SetUp() override {
-        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
-    }
-    void TearDown() override { HardwareVideo::setAnswerSource({}); }
-
-    static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
-
     // Every report of one yt-dlp run, unthrottled.
     static std::vector<DownloadProgress> ytdlpReports(const std::string& address, fs::path* produced = nullptr) {
         const fs::path work = Sandbox::makeTempFolder("work");
@@ -73,8 +59,6 @@ protected:
         }
         return last;
     }
-
-    static inline std::unique_ptr<LocalHttpServer> s_server;
 };
 
 // The converting reports of one makeMP4: each attempt starts at 0 (or without a fraction) and

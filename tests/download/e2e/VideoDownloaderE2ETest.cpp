@@ -3,9 +3,7 @@
 #include "download/DownloadError.h"
 #include "download/VideoDownloader.h"
 
-#include "MediaFixtures.h"
-#include "platform/HardwareVideo.h"
-#include "support/LocalHttpServer.h"
+#include "ServedMediaTest.h"
 #include "support/Sandbox.h"
 
 #include <gtest/gtest.h>
@@ -18,21 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class PipelineEndToEnd : public testing::Test {
+class PipelineEndToEnd : public ServedMediaTest {
 protected:
-    static void SetUpTestSuite() {
-        ASSERT_TRUE(Sandbox::usesRealPackage());
-        s_server = std::make_unique<LocalHttpServer>(MediaFixtures::folder());
-    }
-    static void TearDownTestSuite() { s_server.reset(); }
-    void SetUp() override {
-        // Hardware answers are the machine's business; pin them so every row means one thing.
-        HardwareVideo::setAnswerSource([](std::string_view) { return false; });
-    }
-    void TearDown() override { HardwareVideo::setAnswerSource({}); }
-
-    static std::string url(const std::string& path) { return s_server->baseUrl() + path; }
-
     // The finished file must be the only thing left in its work folder (a converted source is gone).
     static void expectAloneInWorkFolder(const DownloadedVideo& video) {
         EXPECT_EQ(video.fileURL.parent_path().parent_path(), VideoDownloader::downloadsDirectory());
@@ -41,8 +26,6 @@ protected:
             entries.push_back(entry.path());
         EXPECT_EQ(entries, std::vector<fs::path>{video.fileURL});
     }
-
-    static inline std::unique_ptr<LocalHttpServer> s_server;
 };
 
 struct PipelineRow {
