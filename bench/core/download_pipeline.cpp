@@ -20,15 +20,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int g_folders = 0;
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 double directRun() {
-    const fs::path work = benchFolder() / "direct" / std::to_string(++g_folders);
-    fs::create_directories(work);
+    const fs::path work = freshWorkFolder("direct");
     const YtdlpInstallation active = YtdlpResolver::shared().status().active;
     const auto arguments = YtdlpInvocation::arguments(manifestUrl(), VideoQuality::highest, true, false);
     const auto start = Clock::now();

@@ -28,12 +28,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int g_folders = 0;
-
-double seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
 double threadCpuSeconds() {
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
@@ -45,12 +39,6 @@ double childrenCpuSeconds() {
     getrusage(RUSAGE_CHILDREN, &usage);
     auto total = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
     return total(usage.ru_utime) + total(usage.ru_stime);
-}
-
-fs::path freshWorkFolder(const std::string& kind) {
-    const fs::path work = benchFolder() / kind / std::to_string(++g_folders);
-    fs::create_directories(work);
-    return work;
 }
 
 // The download's arguments with the progress options swapped for "--no-progress", as before.

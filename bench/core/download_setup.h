@@ -11,6 +11,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -21,6 +22,19 @@
 inline std::filesystem::path& benchFolder() {
     static std::filesystem::path folder;
     return folder;
+}
+
+// Seconds on the steady clock since start.
+inline double seconds(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A new, empty folder for one run, under benchFolder()/kind.
+inline std::filesystem::path freshWorkFolder(const std::string& kind) {
+    static int folders = 0;
+    const std::filesystem::path work = benchFolder() / kind / std::to_string(++folders);
+    std::filesystem::create_directories(work);
+    return work;
 }
 
 inline void prepareDownloadBench() {

@@ -196,16 +196,10 @@ TEST_F(DownloadCommand, OnATerminalShowsTheActivityAndClearsItBeforeThePath) {
     DownloadFakes::installFfprobe(R"({"streams":[{"codec_type":"video","codec_name":"vp9"}]})");
     DownloadFakes::installFfmpeg("sleep 1.5; : > \"$out\"\n");
     const std::string command = DownloadFakes::shellQuoted(cliPath().string()) + " download https://a.test/v";
-    const auto result = ToolProcess::run("/usr/bin/env",
-                                         {"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
-                                          "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
-                                          "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
-                                          "/usr/bin/script",
-                                          "-qec",
-                                          command,
-                                          "/dev/null"});
-    ASSERT_EQ(result.status, 0) << result.standardOutput << result.standardError;
-    const std::string& shown = result.standardOutput;
+    // script(1) gives the command a terminal; it inherits the sandbox's folders from us.
+    const CliResult result = runProgram("/usr/bin/script", {"-qec", command, "/dev/null"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    const std::string& shown = result.out;
     const auto downloading = shown.find("\r\033[KDownloading\u2026 0:0");
     const auto converting = shown.find("\r\033[KConverting to MP4\u2026 0:0");
     const auto path = shown.find(Sandbox::cacheHome().string());
@@ -227,16 +221,10 @@ TEST_F(DownloadCommand, OnATerminalTheActivityCarriesTheProgress) {
     DownloadFakes::installFfmpeg("sleep 0.3; printf 'out_time_us=1000000\\nprogress=continue\\n'; sleep 0.3\n"
                                  ": > \"$out\"\n");
     const std::string command = DownloadFakes::shellQuoted(cliPath().string()) + " download https://a.test/v";
-    const auto result = ToolProcess::run("/usr/bin/env",
-                                         {"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
-                                          "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
-                                          "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
-                                          "/usr/bin/script",
-                                          "-qec",
-                                          command,
-                                          "/dev/null"});
-    ASSERT_EQ(result.status, 0) << result.standardOutput << result.standardError;
-    const std::string& shown = result.standardOutput;
+    // script(1) gives the command a terminal; it inherits the sandbox's folders from us.
+    const CliResult result = runProgram("/usr/bin/script", {"-qec", command, "/dev/null"});
+    ASSERT_EQ(result.exitStatus, 0) << result.out << result.err;
+    const std::string& shown = result.out;
     std::size_t from = 0;
     for (const char* text : {"\r\033[KDownloading\u2026 26% \u00b7 12.3 of 45.6 MB \u00b7 2.1 MB/s \u00b7 0:20 left "
                              "\u00b7 stream 1 of 2 0:0",
