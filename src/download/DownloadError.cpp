@@ -21,3 +21,10 @@ DownloadError DownloadError::conversionFailed(const std::string& summary) {
 DownloadError DownloadError::noOutputFile() {
     return DownloadError(Kind::noOutputFile, {}, "yt-dlp finished but did not produce a file.");
 }
+
+DownloadError DownloadError::diskAlmostFull(const std::string& folder) {
+    return DownloadError(Kind::diskAlmostFull,
+                         folder,
+                         "Download stopped: the disk that holds " + folder +
+                             " is almost full, so the partial download was removed. Free some space and try again.");
+}

@@ -15,8 +15,8 @@
 
 namespace {
 
-// The codec_name of the first stream of this kind; streams without a codec_type are skipped.
-std::optional<std::string> firstCodec(const nlohmann::json& streams, std::string_view kind) {
+// The first stream of this kind; streams without a codec_type are skipped. Null when none.
+const nlohmann::json* firstStream(const nlohmann::json& streams, std::string_view kind) {
     for (const auto& stream : streams) {
         const auto type = stream.find("codec_type");
         if (type == stream.end() || type->is_null())
@@ -27,12 +27,19 @@ std::optional<std::string> firstCodec(const nlohmann::json& streams, std::string
         const auto disposition = stream.find("disposition");
         if (disposition != stream.end() && disposition->is_object() && disposition->value("attached_pic", 0) == 1)
             continue;
-        const auto name = stream.find("codec_name");
-        if (name == stream.end() || name->is_null())
-            return std::nullopt;
-        return name->get<std::string>();
+        return &stream;
     }
-    return std::nullopt;
+    return nullptr;
+}
+
+// A text field of the stream; absent when the stream or the field is, or it is not a text.
+std::optional<std::string> textOf(const nlohmann::json* stream, const char* key) {
+    if (!stream)
+        return std::nullopt;
+    const auto value = stream->find(key);
+    if (value == stream->end() || !value->is_string())
+        return std::nullopt;
+    return value->get<std::string>();
 }
 
 // ffprobe writes durations as decimal texts ("2.000000"); a missing one is left out or "N/A".
@@ -84,8 +91,11 @@ MediaProbe MediaProbe::fromReport(const std::filesystem::path& file, std::string
     if (!extension.empty())
         extension.erase(0, 1);
     probe.containerExtension = Ascii::lower(extension);
-    probe.videoCodec = firstCodec(streams, "video");
-    probe.audioCodec = firstCodec(streams, "audio");
+    const nlohmann::json* video = firstStream(streams, "video");
+    probe.videoCodec = textOf(video, "codec_name");
+    probe.videoProfile = textOf(video, "profile");
+    probe.videoPixelFormat = textOf(video, "pix_fmt");
+    probe.audioCodec = textOf(firstStream(streams, "audio"), "codec_name");
     if (const auto format = json.find("format"); format != json.end())
         probe.durationSeconds = durationIn(*format);
     if (!probe.durationSeconds) {
@@ -122,4 +132,19 @@ std::set<std::string> MediaProbe::allowedVideoCodecs(bool compatible) {
     if (!compatible && hardwareDecodes("av1"))
         allowed.insert("av1");
     return allowed;
+}
+
+bool MediaProbe::isEverydayH264() const {
+    // High 10, High 4:2:2, High 4:4:4 (Predictive, Intra) and the intra profiles need decoders that
+    // phones, TVs and browsers often lack; these five every H.264 decoder has.
+    static const std::set<std::string> profiles{"Constrained Baseline", "Baseline", "Main", "Extended", "High"};
+    return videoCodec == "h264" && videoProfile && profiles.count(*videoProfile) > 0 &&
+           (videoPixelFormat == "yuv420p" || videoPixelFormat == "yuvj420p");
+}
+
+std::set<std::string> MediaProbe::narrowedFor(const std::set<std::string>& allowed, bool compatible) const {
+    std::set<std::string> narrowed = allowed;
+    if (compatible && videoCodec == "h264" && !isEverydayH264())
+        narrowed.erase("h264");
+    return narrowed;
 }

@@ -9,10 +9,12 @@
 
 // A downloaded file's container and its first video and audio codec, as ffprobe names them.
 struct MediaProbe {
-    std::string containerExtension;          // the file name's extension, lower-cased; may be empty
-    std::optional<std::string> videoCodec;   // codec_name of the first video stream (not a cover picture)
-    std::optional<std::string> audioCodec;   // codec_name of the first audio stream
-    std::optional<double> durationSeconds{}; // the container's duration, else the longest stream's; > 0
+    std::string containerExtension;                // the file name's extension, lower-cased; may be empty
+    std::optional<std::string> videoCodec;         // codec_name of the first video stream (not a cover picture)
+    std::optional<std::string> audioCodec;         // codec_name of the first audio stream
+    std::optional<double> durationSeconds{};       // the container's duration, else the longest stream's; > 0
+    std::optional<std::string> videoProfile{};     // profile of the first video stream ("High 10")
+    std::optional<std::string> videoPixelFormat{}; // pix_fmt of the first video stream ("yuv420p")
 
     bool operator==(const MediaProbe&) const = default;
 
@@ -38,4 +40,12 @@ struct MediaProbe {
     // The video codecs that may stay in the finished MP4: compatibleVideoCodecs(), plus "av1"
     // when compatible is false and the hardware decodes AV1. Built afresh at every call.
     static std::set<std::string> allowedVideoCodecs(bool compatible);
+
+    // Whether the video is H.264 that every H.264 player decodes: 8-bit 4:2:0 (yuv420p,
+    // yuvj420p) with a profile up to High. An unknown profile or format is not. Pure.
+    bool isEverydayH264() const;
+
+    // The allowed set for this file: with compatible, "h264" goes when the video is H.264 beyond
+    // what every player decodes (High 10, High 4:2:2, High 4:4:4), so it is re-encoded. Pure.
+    std::set<std::string> narrowedFor(const std::set<std::string>& allowed, bool compatible) const;
 };

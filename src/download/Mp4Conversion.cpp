@@ -26,6 +26,21 @@ bool isAudioOnly(const MediaProbe& probe) {
     return !probe.videoCodec && probe.audioCodec;
 }
 
+// Both encoders write 4:2:0, which has no odd width or height (libx264 refuses one, "width not
+// divisible by 2"). crop drops the last column or row, so each kept pixel stays as it was: no
+// resampling, the sample aspect kept, and a picture of even size passes unchanged. A scale to the
+// even size would instead resample every pixel and stretch the picture by that one pixel.
+constexpr const char* evenSize = "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0";
+
+// Of ffmpeg's lines, those that name an encoder's refusal rather than its consequences.
+bool isEncoderCause(std::string_view line) {
+    for (std::string_view marker : {"divisible", "Invalid", "Error while opening encoder"}) {
+        if (line.find(marker) != std::string_view::npos)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool Mp4Conversion::alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
@@ -76,15 +91,16 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
                          {"-vaapi_device",
                           HardwareVideo::renderNode().string(),
                           "-vf",
-                          "format=nv12,hwupload",
+                          std::string(evenSize) + ",format=nv12,hwupload",
                           "-c:v",
                           "h264_vaapi",
                           "-qp",
                           "24"});
         break;
     case VideoEncoder::software:
-        arguments.insert(arguments.end(),
-                         {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"});
+        arguments.insert(
+            arguments.end(),
+            {"-vf", evenSize, "-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"});
         break;
     }
     if (plan.copyAudio)
@@ -109,6 +125,13 @@ std::string Mp4Conversion::failureSummary(std::string_view standardError) {
     });
     if (!systemError.empty())
         return systemError;
+    // The first such line is the encoder's own; what follows it ("Error while opening encoder",
+    // the audio encoder's closing notes) only reports the consequences.
+    for (const std::string& line : lines) {
+        std::string text = Text::afterLastCarriageReturn(line);
+        if (isEncoderCause(text))
+            return text;
+    }
     std::string rest;
     for (const std::string& line : lines) {
         if (Text::afterLastCarriageReturn(line) != "Conversion failed!")

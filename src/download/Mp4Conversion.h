@@ -45,7 +45,8 @@ bool alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVi
 std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);
 
 // One ffmpeg argument list: "-progress pipe:1 -nostats" (progress on standard output, none on
-// standard error) first, then the input. The video group follows the encoder; the rest follows the plan. An
+// standard error) first, then the input. The video group follows the encoder; both encoders crop
+// an odd width or height to the even size below it. The rest follows the plan. An
 // audio-only plan maps the first audio stream alone and writes it with the MP4 muxer (the M4A
 // one refuses MP3); the encoder is then ignored.
 std::vector<std::string> arguments(const std::filesystem::path& source,
@@ -54,8 +55,9 @@ std::vector<std::string> arguments(const std::filesystem::path& source,
                                    VideoEncoder encoder);
 
 // ffmpeg's standard error in one line, naming the cause: the last line that ends in a system
-// error's text (as in "...: No space left on device"), else the summary of the lines other than
-// ffmpeg's closing "Conversion failed!". Never empty. Pure.
+// error's text (as in "...: No space left on device"), else the first line that holds
+// "divisible", "Invalid" or "Error while opening encoder" (an encoder's refusal), else the summary
+// of the lines other than ffmpeg's closing "Conversion failed!". Never empty. Pure.
 std::string failureSummary(std::string_view standardError);
 
 // Whether an ffmpeg run that exited 0 could still not finish its output (ffmpeg reports a failed

@@ -1,13 +1,14 @@
 #include "download/VideoDownloader.h"
 
 #include "download/DownloadError.h"
+#include "download/FreeSpaceWatch.h"
 #include "download/MediaProbe.h"
 #include "download/Mp4Conversion.h"
 #include "download/ProgressThrottle.h"
+#include "download/WorkFolder.h"
 #include "download/YtdlpInvocation.h"
 #include "platform/Platform.h"
 #include "tools/BundledTools.h"
-#include "tools/Uuid.h"
 #include "ytdlp/YtdlpResolver.h"
 
 namespace fs = std::filesystem;
@@ -56,27 +57,39 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     const YtdlpInstallation active = YtdlpResolver::shared().status(stopToken).active;
     checkTools(active.url);
     YtdlpInvocation::sweepOldDownloads(downloadsDirectory());
-    const fs::path workFolder = downloadsDirectory() / Uuid::random();
-    fs::create_directories(workFolder);
+    const WorkFolder work(downloadsDirectory());
+    const FreeSpaceWatch space(work.path(), stopToken);
+    const std::stop_token run = space.stopToken();
+    fs::path downloaded; // yt-dlp's finished file, which a failure of a later step leaves in place
+    try {
+        report(DownloadStep::downloading);
+        downloaded =
+            YtdlpInvocation::run(active, url, work.path(), quality, forceMP4, forceMP4 && compatibleMP4, run, progress);
+        if (!forceMP4 || quality == VideoQuality::audioOnly)
+            return {downloaded, false, false};
 
-    report(DownloadStep::downloading);
-    const fs::path downloaded = YtdlpInvocation::run(
-        active, url, workFolder, quality, forceMP4, forceMP4 && compatibleMP4, stopToken, progress);
-    if (!forceMP4 || quality == VideoQuality::audioOnly)
-        return {downloaded, false, false};
+        const std::set<std::string> allowedVideo = MediaProbe::allowedVideoCodecs(compatibleMP4);
+        report(DownloadStep::probing);
+        const MediaProbe probe = MediaProbe::probe(downloaded, run);
+        // With Compatible, H.264 that many players cannot decode (High 10, 4:2:2, 4:4:4) is
+        // re-encoded like a codec outside the set.
+        const std::set<std::string> allowedHere = probe.narrowedFor(allowedVideo, compatibleMP4);
+        if (Mp4Conversion::alreadyFits(probe, allowedHere))
+            return {downloaded, false, false};
 
-    const std::set<std::string> allowedVideo = MediaProbe::allowedVideoCodecs(compatibleMP4);
-    report(DownloadStep::probing);
-    const MediaProbe probe = MediaProbe::probe(downloaded, stopToken);
-    if (Mp4Conversion::alreadyFits(probe, allowedVideo))
-        return {downloaded, false, false};
-
-    report(DownloadStep::converting);
-    const Mp4Conversion::Result converted =
-        Mp4Conversion::makeMP4(downloaded, probe, allowedVideo, stopToken, progress);
-    std::error_code removeError;
-    fs::remove(downloaded, removeError);
-    return {converted.file, converted.reencoded, !converted.reencoded};
+        report(DownloadStep::converting);
+        const Mp4Conversion::Result converted = Mp4Conversion::makeMP4(downloaded, probe, allowedHere, run, progress);
+        std::error_code removeError;
+        fs::remove(downloaded, removeError);
+        return {converted.file, converted.reencoded, !converted.reencoded};
+    } catch (...) {
+        // Asked before the clean-up gives the space back; the user's own stop stays a cancellation.
+        const bool disk = !stopToken.stop_requested() && space.ranLow();
+        work.removeAllBut(downloaded);
+        if (disk)
+            throw DownloadError::diskAlmostFull(downloadsDirectory().string());
+        throw;
+    }
 }
 
 const fs::path& VideoDownloader::downloadsDirectory() {

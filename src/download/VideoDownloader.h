@@ -14,7 +14,11 @@
 namespace VideoDownloader {
 
 // Runs the whole pipeline and blocks until it ends. A stop request terminates the running tool
-// and the pipeline gives up with OperationCancelled; no later step starts.
+// and the pipeline gives up with OperationCancelled; no later step starts. The work folder is
+// locked against the day-old sweep for the whole run, and its free space is watched: below
+// FreeSpaceWatch's floor the run stops with DownloadError::diskAlmostFull. A failed or stopped run
+// removes what it wrote before it throws, except yt-dlp's finished file (kept when a later step
+// failed); a folder left empty goes too.
 // Throws DownloadError, OperationCancelled, std::system_error (a tool that cannot be launched),
 // std::filesystem::filesystem_error (the work folder), nlohmann::json errors (ffprobe's report).
 DownloadedVideo download(

@@ -2,6 +2,7 @@
 
 #include "download/DownloadError.h"
 #include "download/FormatSelection.h"
+#include "download/WorkFolder.h"
 #include "download/YtdlpProgressParser.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
@@ -197,8 +198,9 @@ void YtdlpInvocation::sweepOldDownloads(const fs::path& directory, fs::file_time
     for (const auto& entry : entries) {
         std::error_code dateError;
         const auto changed = fs::last_write_time(entry.path(), dateError);
-        // An unreadable date counts as the distant past.
-        if (dateError || changed < cutoff)
+        // An unreadable date counts as the distant past. A download that is still running holds its
+        // folder however old the folder looks.
+        if ((dateError || changed < cutoff) && !WorkFolder::inUse(entry.path()))
             old.push_back(entry.path());
     }
     for (const fs::path& path : old) {

@@ -52,7 +52,8 @@ std::filesystem::path run(const YtdlpInstallation& installation,
 std::filesystem::path producedFile(std::string_view standardOutput, const std::filesystem::path& workFolder);
 
 // Removes every entry of the folder last changed more than 24 hours before now, with what is
-// inside it. Ignores every failure (a missing folder, an entry that will not go).
+// inside it, except the work folders of downloads that are running (WorkFolder::inUse). Ignores
+// every failure (a missing folder, an entry that will not go).
 void sweepOldDownloads(const std::filesystem::path& directory,
                        std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
 

@@ -233,6 +233,13 @@ INSTANTIATE_TEST_SUITE_P(
                          "Stream map '0:v:0' matches no streams.\nTo ignore this, add a trailing '?' to the map.\n"
                          "Conversion failed!\n",
                          "To ignore this, add a trailing '?' to the map."},
+        // libx264 given an odd size (before sizes were evened); the last line names nothing.
+        FfmpegSummaryRow{"theEncodersOwnCause",
+                         "Stream mapping:\n[libx264 @ 0x55bd8ccf1dc0] width not divisible by 2 (641x361)\n"
+                         "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 "
+                         "- maybe incorrect parameters such as bit_rate, rate, width or height\n"
+                         "[aac @ 0x55bd8ccf2d00] 2 frames left in the queue on closing\nConversion failed!\n",
+                         "[libx264 @ 0x55bd8ccf1dc0] width not divisible by 2 (641x361)"},
         FfmpegSummaryRow{"onlyTheClosingLine", "Conversion failed!\n", "Conversion failed!"},
         FfmpegSummaryRow{"errorPrefixStillWins", "ERROR: muxer says no\nConversion failed!\n", "muxer says no"},
         FfmpegSummaryRow{"nothing", "", "unknown error"}),
@@ -340,19 +347,21 @@ TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTh
                                         "-map",
                                         "0:a:0?"};
     const std::vector<std::string> tail{"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", result.file.string()};
+    const std::vector<std::string> evenSize{"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"};
     EXPECT_EQ(DownloadFakes::recordedArguments("ffmpeg.1"),
               join({head,
                     {"-vaapi_device",
                      HardwareVideo::renderNode().string(),
                      "-vf",
-                     "format=nv12,hwupload",
+                     "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0,format=nv12,hwupload",
                      "-c:v",
                      "h264_vaapi",
                      "-qp",
                      "24"},
                     tail}));
-    EXPECT_EQ(DownloadFakes::recordedArguments("ffmpeg.2"),
-              join({head, {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"}, tail}));
+    EXPECT_EQ(
+        DownloadFakes::recordedArguments("ffmpeg.2"),
+        join({head, evenSize, {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"}, tail}));
 }
 
 TEST(Mp4Conversion, AStopEndsFfmpegRemovesItsOutputAndStartsNoSecondAttempt) {

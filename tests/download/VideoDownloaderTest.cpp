@@ -2,6 +2,7 @@
 
 #include "DownloadFakes.h"
 #include "download/DownloadError.h"
+#include "download/YtdlpInvocation.h"
 #include "platform/HardwareVideo.h"
 #include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
@@ -123,6 +124,25 @@ TEST_F(VideoDownloaderTest, WorksInAFreshUuidFolderAndSweepsOldOnes) {
     EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffprobe"))) << "no probe without Force MP4";
 }
 
+TEST_F(VideoDownloaderTest, ARunningDownloadOutlivesASweepHoweverOldItsFolderLooks) {
+    const fs::path marks = Sandbox::makeTempFolder("marks");
+    // yt-dlp says where it runs and waits (boundedly) for the go before it writes its file.
+    DownloadFakes::installYtdlp("echo \"$PWD\" > " + DownloadFakes::shellQuoted((marks / "work").string()) +
+                                "\nfor i in $(seq 400); do [ -e " +
+                                DownloadFakes::shellQuoted((marks / "go").string()) +
+                                " ] && break; sleep 0.025; done\nprintf x > clip.webm; echo \"$PWD/clip.webm\"\n");
+    auto download = std::async(std::launch::async, [] {
+        return VideoDownloader::download("https://a.test/v", VideoQuality::highest, false, false);
+    });
+    for (int i = 0; i < 400 && readFile(marks / "work").empty(); ++i)
+        std::this_thread::sleep_for(25ms);
+    const fs::path work = readFile(marks / "work").substr(0, readFile(marks / "work").find('\n'));
+    fs::last_write_time(work, fs::file_time_type::clock::now() - 48h);
+    YtdlpInvocation::sweepOldDownloads(VideoDownloader::downloadsDirectory()); // a second download's sweep
+    writeFile(marks / "go", "");
+    EXPECT_EQ(download.get().fileURL, work / "clip.webm");
+}
+
 TEST_F(VideoDownloaderTest, AudioOnlyIsHandedOnWithoutProbe) {
     DownloadFakes::installYtdlp(": > a.m4a; echo \"$PWD/a.m4a\"\n");
     const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::audioOnly, true, true);
@@ -179,8 +199,11 @@ TEST_F(VideoDownloaderTest, AFileOutsideTheWorkFolderIsNeverTakenNorDeleted) {
 
 TEST_F(VideoDownloaderTest, StoppingEndsYtdlpAndItsChildAndIsACancellation) {
     const fs::path marks = Sandbox::makeTempFolder("marks");
-    DownloadFakes::installYtdlp("sleep 60 & echo $! > " + DownloadFakes::shellQuoted((marks / "sleep").string()) +
-                                "\nwait\necho done > " + DownloadFakes::shellQuoted((marks / "done").string()) + "\n");
+    // What yt-dlp writes before the stop (a stream's part and fragment, a finished stream) goes with it.
+    DownloadFakes::installYtdlp(": > v.f137.mp4.part; : > v.f137.mp4.part-Frag1; : > v.f140.m4a; echo \"$PWD\" > " +
+                                DownloadFakes::shellQuoted((marks / "work").string()) + "\nsleep 60 & echo $! > " +
+                                DownloadFakes::shellQuoted((marks / "sleep").string()) + "\nwait\necho done > " +
+                                DownloadFakes::shellQuoted((marks / "done").string()) + "\n");
     std::stop_source stop;
     auto download = std::async(std::launch::async, [&] {
         return VideoDownloader::download("https://a.test/v", VideoQuality::highest, true, false, stop.get_token());
@@ -203,6 +226,7 @@ TEST_F(VideoDownloaderTest, StoppingEndsYtdlpAndItsChildAndIsACancellation) {
         std::this_thread::sleep_for(50ms);
     EXPECT_TRUE(processGone(pid)) << "the tool's own child outlived the stop";
     EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffprobe"))) << "a step started after the stop";
+    EXPECT_FALSE(fs::exists(readFile(marks / "work").substr(0, readFile(marks / "work").find('\n'))));
 }
 
 TEST_F(VideoDownloaderTest, YtdlpPrintingNothingInAnEmptyFolderIsNoOutputFile) {

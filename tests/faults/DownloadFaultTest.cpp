@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <ostream>
@@ -28,6 +32,14 @@ protected:
         for (const auto& entry : fs::directory_iterator(folder))
             entries.push_back(entry.path());
         return entries;
+    }
+
+    // yt-dlp's partial and fragment files anywhere in the cache.
+    static bool anyPartialFile() {
+        for (const auto& entry : fs::recursive_directory_iterator(VideoDownloader::downloadsDirectory()))
+            if (entry.path().filename().string().find(".part") != std::string::npos)
+                return true;
+        return false;
     }
 
     static std::string contentsOf(const fs::path& file) {
@@ -152,6 +164,7 @@ TEST_P(BrokenTransfer, FailsWithYtdlpsTextAndDoesNotHang) {
     }
     // Before --socket-timeout and --retries a stall took about 230 s; this only proves "no hang".
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(170));
+    EXPECT_FALSE(anyPartialFile());
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes,
@@ -161,6 +174,35 @@ INSTANTIATE_TEST_SUITE_P(Routes,
                          [](const testing::TestParamInfo<BrokenTransferRow>& test) {
                              return std::string(test.param.name);
                          });
+
+TEST_F(DownloadFaults, ABodyLargerThanTheDiskStopsAboveItsFloorAndLeavesTheDiskAsItWas) {
+    const fs::path disk = Sandbox::makeTempFolder("small");
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << std::strerror(errno);
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    // Ballast leaves 8 MiB free: the floor (2 % of 64 MiB) comes within seconds at about 1.3 MB/s.
+    std::ofstream(disk / "ballast") << std::string(fs::space(disk).available - 8 * 1024 * 1024, 'b');
+    const std::uintmax_t before = fs::space(disk).available;
+    HttpRoute huge = breakingRoute(-1, -1); // no length, as an endless body, and more than is free
+    huge.bodyFile = MediaFixtures::folder() / "larger-than-free.bin";
+    writeText(huge.bodyFile, std::string(16 * 1024 * 1024, 'v'));
+    huge.omitLength = true;
+    huge.secondsPerChunk = 0.05;
+    s_server->route("/huge.mp4", huge);
+    ScopedEnv cacheHome("XDG_CACHE_HOME", (disk / "cache").string());
+    const CliResult result = runCli({"download", url("/huge.mp4")}, {}, std::chrono::seconds(60));
+    EXPECT_EQ(result.exitStatus, 1);
+    const fs::path staging = disk / "cache" / Platform::bundleIdentifier() / "Downloads";
+    EXPECT_NE(result.err.find("Download stopped: the disk that holds " + staging.string() +
+                              " is almost full, so the partial download was removed. Free some space and try again."),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(entriesOf(staging), std::vector<fs::path>{});
+    EXPECT_GE(fs::space(disk).available + 64 * 1024, before) << "more than the resolver's versions file is left";
+}
 
 namespace {
 

@@ -26,10 +26,11 @@ namespace {
 
 // Two seconds of test picture and tone, the given codecs, into the given file.
 void makeClip(const fs::path& file, const std::vector<std::string>& codecs, const std::string& size = "320x180") {
+    fs::create_directories(file.parent_path());
     std::vector<std::string> arguments{"-f",
                                        "lavfi",
                                        "-i",
-                                       "testsrc2=size=" + size + ":rate=25:duration=2",
+                                       "testsrc2=rate=25:duration=2:size=" + size,
                                        "-f",
                                        "lavfi",
                                        "-i",
@@ -41,6 +42,7 @@ void makeClip(const fs::path& file, const std::vector<std::string>& codecs, cons
 
 const std::vector<std::string> h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
 const std::vector<std::string> vp9{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "200k"};
+const std::vector<std::string> av1{"-c:v", "libaom-av1", "-usage", "realtime", "-cpu-used", "8", "-b:v", "200k"};
 
 std::vector<std::string> with(std::vector<std::string> video, const std::vector<std::string>& audio) {
     video.insert(video.end(), audio.begin(), audio.end());
@@ -59,6 +61,13 @@ void make(const fs::path& root, const std::string& name) {
     else if (name == "hevc.mkv")
         makeClip(root / name,
                  with({"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"}, opus));
+    else if (name == "odd/vp9.webm" || name == "odd/av1.webm")
+        // testsrc2 evens its size for 4:2:0; drawn in RGB, the picture stays 641x361.
+        makeClip(root / name,
+                 with(with(name == "odd/vp9.webm" ? vp9 : av1, opus), {"-pix_fmt", "yuv420p"}),
+                 "641x361,format=rgb24");
+    else if (name.starts_with("h264/")) // h264/<pix_fmt>.mkv: libx264 takes the profile from the format
+        makeClip(root / name, with({"-c:v", "libx264", "-pix_fmt", fs::path(name).stem().string()}, aac));
     else if (name == "audio.m4a")
         // ffmpeg options stay beside their values.
         // clang-format off
@@ -122,6 +131,8 @@ Streams streamsOf(const fs::path& file) {
             if (streams.videoCount++ == 0) {
                 streams.video = name;
                 streams.height = stream.value("height", 0);
+                streams.shape = stream.value("profile", "") + " " + stream.value("pix_fmt", "") + " " +
+                                std::to_string(stream.value("width", 0)) + "x" + std::to_string(streams.height);
             }
         } else if (type == "audio" && !streams.audio) {
             streams.audio = name;

@@ -16,7 +16,8 @@ const std::filesystem::path& folder();
 // clip.mkv and clip.mp4 (H.264/AAC), vp9.mp4 (VP9/AAC), hevc.mkv (HEVC/Opus), audio.m4a (AAC, no
 // video), all 320x180 and two seconds long, and dash/manifest.mpd with an H.264 320x180, a VP9
 // 640x360 and an AAC rendition, hls/index.m3u8 (H.264/AAC, three one-second segments), and raw.h264
-// (an elementary H.264 stream without a duration).
+// (an elementary H.264 stream without a duration); odd/vp9.webm and odd/av1.webm (641x361, Opus),
+// and h264/<pix_fmt>.mkv (H.264 of that pixel format with AAC, 320x180).
 std::filesystem::path fixture(const std::string& name);
 
 // Runs the shipped ffmpeg with these arguments (after "-hide_banner -loglevel error -y") and
@@ -27,7 +28,11 @@ void makeWithFfmpeg(const std::vector<std::string>& arguments);
 struct Streams {
     std::optional<std::string> video;
     std::optional<std::string> audio;
-    int height = 0; // of the first video stream
+    int height = 0;    // of the first video stream
+    std::string shape; // of the first video stream: "<profile> <pix_fmt> <width>x<height>"
+    int width = 0;
+    std::string profile;
+    std::string pixelFormat;
     int videoCount = 0;
 };
 Streams streamsOf(const std::filesystem::path& file);

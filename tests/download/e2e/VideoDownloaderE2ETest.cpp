@@ -5,6 +5,8 @@
 
 #include "ServedMediaTest.h"
 #include "support/Sandbox.h"
+#include "tools/BundledTools.h"
+#include "tools/ToolProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +42,7 @@ struct PipelineRow {
     int height;
     bool wasConverted;
     bool wasRemuxed;
+    std::string shape{}; // "<profile> <pix_fmt> <width>x<height>" of the video, checked when given
 };
 
 // Names the row in test listings instead of dumping its bytes.
@@ -63,6 +66,13 @@ TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
     EXPECT_EQ(streams.video, row.video);
     EXPECT_EQ(streams.audio, row.audio);
     EXPECT_EQ(streams.height, row.height);
+    if (!row.shape.empty()) {
+        EXPECT_EQ(streams.shape, row.shape);
+    }
+    const auto decoded =
+        ToolProcess::run(BundledTools::ffmpeg(), {"-v", "error", "-i", video.fileURL.string(), "-f", "null", "-"});
+    EXPECT_EQ(decoded.status, 0);
+    EXPECT_EQ(decoded.standardError, "");
     expectAloneInWorkFolder(video);
 }
 
@@ -176,7 +186,23 @@ INSTANTIATE_TEST_SUITE_P(
                     "aac",
                     0,
                     false,
-                    false}),
+                    false},
+        // Shapes from the wild: an odd size loses its last column and row; with Compatible only 8-bit
+        // 4:2:0 H.264 up to High stays. Two lines a row.
+        // clang-format off
+        PipelineRow{"oddVp9", "/odd/vp9.webm", VideoQuality::highest, true, false, ".mp4", "h264", "aac", 360,
+                    true, false, "High yuv420p 640x360"},
+        PipelineRow{"oddAv1", "/odd/av1.webm", VideoQuality::highest, true, false, ".mp4", "h264", "aac", 360,
+                    true, false, "High yuv420p 640x360"},
+        PipelineRow{"high10Compatible", "/h264/yuv420p10le.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, true, false, "High yuv420p 320x180"},
+        PipelineRow{"high10Plain", "/h264/yuv420p10le.mkv", VideoQuality::highest, true, false, ".mp4", "h264",
+                    "aac", 180, false, true, "High 10 yuv420p10le 320x180"},
+        PipelineRow{"high444Compatible", "/h264/yuv444p.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, true, false, "High yuv420p 320x180"},
+        PipelineRow{"high420Compatible", "/h264/yuv420p.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, false, true, "High yuv420p 320x180"}),
+    // clang-format on
     [](const testing::TestParamInfo<PipelineRow>& test) { return std::string(test.param.name); });
 
 TEST_F(PipelineEndToEnd, A404FailsWithYtdlpsOwnErrorLine) {
