@@ -1,11 +1,13 @@
 #pragma once
 
 // A stand-in for the release service on 127.0.0.1: the latest-release JSON of each channel, the
-// asset behind a redirect (as the real web host answers), and the release's SHA2-256SUMS. The
-// engine is pointed at it through the two host variables for the life of this object.
+// asset behind a redirect (as the real web host answers), and the release's SHA2-256SUMS with
+// its signature by the tests' release key. The engine is pointed at it through the two host
+// variables, and at that key through TALLOWIN_RELEASES_KEYRING, for the life of this object.
 
 #include "platform/Sha256.h"
 #include "support/LocalHttpServer.h"
+#include "support/ReleaseSigner.h"
 #include "support/ScopedEnv.h"
 #include "ytdlp/YtdlpChannel.h"
 
@@ -20,7 +22,8 @@ public:
     // root: files the server also serves (media for a download after the update)
     explicit ReleaseService(const std::filesystem::path& root = {})
         : m_server(root), m_api("TALLOWIN_RELEASES_API_URL", m_server.baseUrl()),
-          m_web("TALLOWIN_RELEASES_WEB_URL", m_server.baseUrl()) {}
+          m_web("TALLOWIN_RELEASES_WEB_URL", m_server.baseUrl()),
+          m_keyring("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::trusted().keyring().string()) {}
 
     LocalHttpServer& server() { return m_server; }
     std::string baseUrl() const { return m_server.baseUrl(); }
@@ -34,6 +37,7 @@ public:
     static std::string checksumsPath(const YtdlpChannel& channel) {
         return "/" + channel.repository + "/releases/latest/download/SHA2-256SUMS";
     }
+    static std::string signaturePath(const YtdlpChannel& channel) { return checksumsPath(channel) + ".sig"; }
 
     void answerTag(const YtdlpChannel& channel, const std::string& tag) {
         HttpRoute route;
@@ -54,8 +58,13 @@ public:
         publishAssetRoute(channel, route, Sha256::ofFile(file));
     }
     void answerAsset(const YtdlpChannel& channel, const HttpRoute& route) { m_server.route(assetPath(channel), route); }
+    // The list, signed by the trusted key as it is.
     void answerChecksums(const YtdlpChannel& channel, const HttpRoute& route) {
         m_server.route(checksumsPath(channel), route);
+        answerSignature(channel, HttpRoute::answer(200, ReleaseSigner::trusted().sign(route.body)));
+    }
+    void answerSignature(const YtdlpChannel& channel, const HttpRoute& route) {
+        m_server.route(signaturePath(channel), route);
     }
 
     bool wasRequested(const std::string& path) const {
@@ -74,10 +83,11 @@ private:
         // Other assets' lines around ours, as the real list has them.
         sums.body = std::string(64, 'a') + "  yt-dlp_linux_armv7l\n" + sum + "  " + YtdlpChannel::assetName() + "\n" +
                     std::string(64, 'b') + "  yt-dlp.exe\n";
-        m_server.route(checksumsPath(channel), sums);
+        answerChecksums(channel, sums);
     }
 
     LocalHttpServer m_server;
     ScopedEnv m_api;
     ScopedEnv m_web;
+    ScopedEnv m_keyring;
 };

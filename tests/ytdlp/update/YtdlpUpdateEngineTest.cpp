@@ -4,7 +4,9 @@
 #include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
+#include "support/ReleaseSigner.h"
 #include "support/Sandbox.h"
+#include "support/ScopedEnv.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -68,7 +70,8 @@ protected:
 
     YtdlpUpdateOutcome runUpdate(std::stop_token stopToken = {},
                                  const std::function<void(const YtdlpUpdatePhase&)>& also = {},
-                                 std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit) {
+                                 std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit,
+                                 std::uintmax_t maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit) {
         return YtdlpUpdateEngine::update(
             [&](YtdlpUpdatePhase phase) {
                 {
@@ -79,12 +82,13 @@ protected:
                     also(phase);
             },
             stopToken,
-            silenceLimit);
+            silenceLimit,
+            maximumAssetBytes);
     }
 
-    YtdlpUpdateError expectUpdateError() {
+    YtdlpUpdateError expectUpdateError(std::uintmax_t maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit) {
         try {
-            runUpdate();
+            runUpdate({}, {}, BundledTools::versionSilenceLimit, maximumAssetBytes);
         } catch (const YtdlpUpdateError& error) {
             return error;
         }
@@ -229,20 +233,48 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Download ----------------------------------------------------------------------------------
 
-TEST_F(UpdateEngineTest, AssetAnswered404FailsWithTheStatusAndInstallsNothing) {
-    HttpRoute missing;
-    missing.status = 404;
-    missing.body = "Not Found";
-    m_service.answerAsset(YtdlpChannel::stable(), missing);
+struct RefusedAssetCase {
+    const char* name;
+    int status;
+    bool omitLength;
+    std::size_t size; // bytes of the answer's body
+    Kind expected;
+    const char* text;
+};
 
-    const YtdlpUpdateError error = expectUpdateError();
+void PrintTo(const RefusedAssetCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
-    EXPECT_EQ(error.kind(), Kind::badResponse);
-    EXPECT_STREQ(error.what(), "GitHub answered with HTTP 404.");
+class RefusedAssetTest : public UpdateEngineTest, public ::testing::WithParamInterface<RefusedAssetCase> {};
+
+// The cap here is 1 MB; the run's own is far above any release.
+TEST_P(RefusedAssetTest, FailsWithItsTextAndInstallsNothing) {
+    const RefusedAssetCase& c = GetParam();
+    HttpRoute route = HttpRoute::answer(c.status, fakeYtdlp("2025.02.01") + std::string(c.size, '#'));
+    route.omitLength = c.omitLength;
+    m_service.answerAsset(YtdlpChannel::stable(), route);
+
+    const YtdlpUpdateError error = expectUpdateError(1'000'000);
+
+    EXPECT_EQ(error.kind(), c.expected);
+    EXPECT_STREQ(error.what(), c.text);
     EXPECT_FALSE(fs::exists(target()));
     EXPECT_TRUE(stagingFolders().empty());
     EXPECT_FALSE(reported(YtdlpUpdatePhase::Kind::verifying));
 }
+
+const char* const tooLarge =
+    "The downloaded yt-dlp is larger than 1 MB, far more than any yt-dlp release, so the download was stopped.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers,
+    RefusedAssetTest,
+    ::testing::Values(
+        RefusedAssetCase{"answered404", 404, false, 9, Kind::badResponse, "GitHub answered with HTTP 404."},
+        RefusedAssetCase{"announcedPastTheCap", 200, false, 2'000'000, Kind::assetTooLarge, tooLarge},
+        RefusedAssetCase{"unannouncedPastTheCap", 200, true, 2'000'000, Kind::assetTooLarge, tooLarge}),
+    [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, AssetWithoutLengthReportsNoFractionBeforeVerifying) {
     HttpRoute noLength;
@@ -341,6 +373,11 @@ INSTANTIATE_TEST_SUITE_P(
                      otherSum + "  " + asset + "\nSUM  yt-dlp_linux_armv7l\n",
                      Kind::checksumMismatch,
                      "The downloaded yt-dlp does not match the checksum that the release publishes."},
+        ChecksumCase{"ourAssetTwiceWithDifferentSums",
+                     200,
+                     "SUM  " + asset + "\n" + otherSum + " *" + asset + "\n",
+                     Kind::checksumAmbiguous,
+                     "The release publishes two different checksums for the downloaded yt-dlp."},
         ChecksumCase{
             "noList", 404, "Not Found", Kind::checksumMissing, "The release publishes no checksum for yt-dlp."},
         ChecksumCase{"noLineForOurAsset",
@@ -348,6 +385,72 @@ INSTANTIATE_TEST_SUITE_P(
                      "SUM  yt-dlp_linux_armv7l\nSUM  " + asset + ".zip\n",
                      Kind::checksumMissing,
                      "The release publishes no checksum for yt-dlp."}),
+    [](const auto& test) { return std::string(test.param.name); });
+
+// --- Signature ---------------------------------------------------------------------------------
+
+enum class Signing { byTrustedKey, none, byAnotherKey, listChangedAfterSigning };
+
+struct SignatureCase {
+    const char* name;
+    Signing signing;
+    bool trustedKeyAsThePackagesKeyring; // instead of through TALLOWIN_RELEASES_KEYRING
+    bool installs;
+};
+
+void PrintTo(const SignatureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class SignatureTest : public UpdateEngineTest, public ::testing::WithParamInterface<SignatureCase> {};
+
+TEST_P(SignatureTest, OnlyAListSignedByTheReleaseKeyLetsTheAssetRun) {
+    const SignatureCase& c = GetParam();
+    const fs::path canary = Sandbox::makeTempFolder("canary") / "canary";
+    writeFile(canary, "still here");
+    const std::string script = "#!/bin/sh\n# downloaded\nrm -f '" + canary.string() + "'\necho 2025.02.01\n";
+    m_service.publishAsset(YtdlpChannel::stable(), script);
+    const std::string list = Sha256::ofText(script) + "  " + YtdlpChannel::assetName() + "\n";
+    m_service.answerChecksums(YtdlpChannel::stable(), HttpRoute::answer(200, list));
+    if (c.signing == Signing::none)
+        m_service.answerSignature(YtdlpChannel::stable(), HttpRoute::answer(404, "Not Found"));
+    if (c.signing == Signing::byAnotherKey)
+        m_service.answerSignature(YtdlpChannel::stable(), HttpRoute::answer(200, ReleaseSigner::other().sign(list)));
+    if (c.signing == Signing::listChangedAfterSigning)
+        m_service.server().route(ReleaseService::checksumsPath(YtdlpChannel::stable()),
+                                 HttpRoute::answer(200, list + std::string(64, 'd') + "  yt-dlp.exe\n"));
+    const fs::path packageKeyring = Sandbox::packageRoot() / "Contents/Resources/keys/yt-dlp-release-signing.gpg";
+    std::optional<ScopedEnv> noSeam;
+    if (c.trustedKeyAsThePackagesKeyring) {
+        fs::create_directories(packageKeyring.parent_path());
+        fs::copy_file(ReleaseSigner::trusted().keyring(), packageKeyring, fs::copy_options::overwrite_existing);
+        noSeam.emplace("TALLOWIN_RELEASES_KEYRING", std::nullopt);
+    }
+    placeCopy(target(), "2025.01.20", "installed-before");
+
+    if (c.installs) {
+        EXPECT_EQ(runUpdate(), YtdlpUpdateOutcome::updated("2025.02.01"));
+    } else {
+        const YtdlpUpdateError error = expectUpdateError();
+        EXPECT_EQ(error.kind(), Kind::notSigned);
+        EXPECT_STREQ(error.what(), "The release's checksum list is not signed by yt-dlp's release key.");
+    }
+
+    EXPECT_EQ(fs::exists(canary), !c.installs);
+    EXPECT_EQ(markOf(target()), c.installs ? "downloaded" : "installed-before");
+    EXPECT_TRUE(stagingFolders().empty());
+    fs::remove(packageKeyring);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists,
+    SignatureTest,
+    ::testing::Values(SignatureCase{"signedByTheTrustedKey", Signing::byTrustedKey, false, true},
+                      SignatureCase{"unsigned", Signing::none, false, false},
+                      SignatureCase{"signedByAnotherKey", Signing::byAnotherKey, false, false},
+                      SignatureCase{"changedAfterSigning", Signing::listChangedAfterSigning, false, false},
+                      // Without the seam only yt-dlp's own fingerprint counts, whatever the keyring holds.
+                      SignatureCase{"shippedKeyringTrustsOnlyTheReleaseKey", Signing::byTrustedKey, true, false}),
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, ChecksumLineMayUseBinaryMarkAndUpperCase) {
