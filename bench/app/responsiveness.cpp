@@ -126,7 +126,7 @@ void serveSlowRelease(LocalHttpServer& server) {
                 Sha256::ofText(asset) + "  yt-dlp_linux\n" + Sha256::ofText(asset) + "  yt-dlp_linux_aarch64\n";
             server.route(base + "/releases/latest/download/SHA2-256SUMS", HttpRoute::answer(200, sums));
             server.route(base + "/releases/latest/download/SHA2-256SUMS.sig",
-                         HttpRoute::answer(200, ReleaseSigner::trusted().sign(sums)));
+                         HttpRoute::answer(200, ReleaseSigner::shared().sign(sums)));
         }
     }
 }
@@ -205,7 +205,7 @@ int main(int argc, char** argv) {
     serveSlowRelease(server);
     setenv("TALLOWIN_RELEASES_API_URL", server.baseUrl().c_str(), 1);
     setenv("TALLOWIN_RELEASES_WEB_URL", server.baseUrl().c_str(), 1);
-    setenv("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::trusted().keyring().c_str(), 1);
+    setenv("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().c_str(), 1);
     QApplication application(argc, argv);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (type != QtDebugMsg && !text.startsWith(QLatin1String("This plugin does not support")))

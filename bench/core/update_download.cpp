@@ -41,7 +41,7 @@ struct Fixture {
     LocalHttpServer server;
     ScopedEnv api{"TALLOWIN_RELEASES_API_URL", server.baseUrl()};
     ScopedEnv web{"TALLOWIN_RELEASES_WEB_URL", server.baseUrl()};
-    ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::trusted().keyring().string()};
+    ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()};
     double plainSecondsPerRun = 0;
 
     Fixture() {
@@ -67,7 +67,7 @@ struct Fixture {
         sums.body = Sha256::ofFile(asset) + "  " + YtdlpChannel::assetName() + "\n";
         server.route("/" + stable.repository + "/releases/latest/download/SHA2-256SUMS", sums);
         server.route("/" + stable.repository + "/releases/latest/download/SHA2-256SUMS.sig",
-                     HttpRoute::answer(200, ReleaseSigner::trusted().sign(sums.body)));
+                     HttpRoute::answer(200, ReleaseSigner::shared().sign(sums.body)));
         writeFakeTool(Sandbox::helpers() / "yt-dlp", "echo 2025.01.15\n");
     }
 };
@@ -154,8 +154,8 @@ void BM_SignatureCheck(benchmark::State& state) {
     for (int i = 0; i < 20; ++i)
         list += std::string(64, 'a') + "  yt-dlp_asset_" + std::to_string(i) + "\n";
     writeFile(folder / "SHA2-256SUMS", list);
-    writeFile(folder / "SHA2-256SUMS.sig", ReleaseSigner::trusted().sign(list));
-    const ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::trusted().keyring().string()};
+    writeFile(folder / "SHA2-256SUMS.sig", ReleaseSigner::shared().sign(list));
+    const ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()};
     for (auto _ : state)
         ReleaseSignature::verify(folder / "SHA2-256SUMS", folder / "SHA2-256SUMS.sig", folder);
 }

@@ -40,8 +40,10 @@ inline constexpr const char* lockFileName = "update.lock";
 // A stop request is honoured while waiting and up to the moment the install is decided
 // (including during the check of the staged file). The check of the installed file comes after
 // that point and runs to its end, so a stop then never leaves a half-installed copy.
-// Throws YtdlpUpdateError, OperationCancelled (a stop request honoured as above, or a
-// cancelled transfer), NetworkError, std::filesystem::filesystem_error.
+// Throws YtdlpUpdateError (notSigned or signatureUnchecked when the checksum list's signature
+// does not prove it, assetTooLarge past maximumAssetBytes, ...), OperationCancelled (a stop
+// request honoured as above, or a cancelled transfer), NetworkError,
+// std::filesystem::filesystem_error.
 YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
                           std::stop_token stopToken = {},
                           std::chrono::milliseconds versionSilenceLimit = BundledTools::versionSilenceLimit,

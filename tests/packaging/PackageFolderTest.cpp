@@ -153,20 +153,4 @@ TEST(Licenses, IndexNamesEveryComponentWithAnExistingText) {
     EXPECT_EQ(names, (std::set<std::string>{"Tallowin", "yt-dlp", "FFmpeg", "deno", "Qt", "yt-dlp release key"}));
 }
 
-TEST(Keys, TheKeyringHoldsYtdlpsReleaseKeyAlone) {
-    const CliResult keys = runProgram("/usr/bin/gpg",
-                                      {"--homedir",
-                                       (Sandbox::makeTempFolder("gnupg") / "none").string(),
-                                       "--with-colons",
-                                       "--show-keys",
-                                       (resources() / "keys/yt-dlp-release-signing.gpg").string()});
-    ASSERT_EQ(keys.exitStatus, 0) << keys.err;
-    std::vector<std::string> fingerprints;
-    std::istringstream lines(keys.out);
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind("fpr:", 0) == 0)
-            fingerprints.push_back(line);
-    EXPECT_EQ(fingerprints, std::vector<std::string>{"fpr:::::::::AC0CBBE6848D6A873464AF4E57CF65933B5A7581:"});
-}
-
 } // namespace

@@ -1,9 +1,9 @@
 #pragma once
 
 // A stand-in for the release service on 127.0.0.1: the latest-release JSON of each channel, the
-// asset behind a redirect (as the real web host answers), and the release's SHA2-256SUMS with
-// its signature by the tests' release key. The engine is pointed at it through the two host
-// variables, and at that key through TALLOWIN_RELEASES_KEYRING, for the life of this object.
+// asset behind a redirect (as the real web host answers), and the release's SHA2-256SUMS. The
+// engine is pointed at it through the two host variables for the life of this object, and at the
+// key that signs its lists (ReleaseSigner's "release") through TALLOWIN_RELEASES_KEYRING.
 
 #include "platform/Sha256.h"
 #include "support/LocalHttpServer.h"
@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 class ReleaseService {
@@ -23,7 +24,7 @@ public:
     explicit ReleaseService(const std::filesystem::path& root = {})
         : m_server(root), m_api("TALLOWIN_RELEASES_API_URL", m_server.baseUrl()),
           m_web("TALLOWIN_RELEASES_WEB_URL", m_server.baseUrl()),
-          m_keyring("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::trusted().keyring().string()) {}
+          m_keyring("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()) {}
 
     LocalHttpServer& server() { return m_server; }
     std::string baseUrl() const { return m_server.baseUrl(); }
@@ -37,7 +38,6 @@ public:
     static std::string checksumsPath(const YtdlpChannel& channel) {
         return "/" + channel.repository + "/releases/latest/download/SHA2-256SUMS";
     }
-    static std::string signaturePath(const YtdlpChannel& channel) { return checksumsPath(channel) + ".sig"; }
 
     void answerTag(const YtdlpChannel& channel, const std::string& tag) {
         HttpRoute route;
@@ -58,13 +58,11 @@ public:
         publishAssetRoute(channel, route, Sha256::ofFile(file));
     }
     void answerAsset(const YtdlpChannel& channel, const HttpRoute& route) { m_server.route(assetPath(channel), route); }
-    // The list, signed by the trusted key as it is.
-    void answerChecksums(const YtdlpChannel& channel, const HttpRoute& route) {
+    // The list, and its signature (by default the trusted key's).
+    void answerChecksums(const YtdlpChannel& channel, const HttpRoute& route, std::optional<HttpRoute> signature = {}) {
         m_server.route(checksumsPath(channel), route);
-        answerSignature(channel, HttpRoute::answer(200, ReleaseSigner::trusted().sign(route.body)));
-    }
-    void answerSignature(const YtdlpChannel& channel, const HttpRoute& route) {
-        m_server.route(signaturePath(channel), route);
+        m_server.route(checksumsPath(channel) + ".sig",
+                       signature.value_or(HttpRoute::answer(200, ReleaseSigner::shared().sign(route.body))));
     }
 
     bool wasRequested(const std::string& path) const {

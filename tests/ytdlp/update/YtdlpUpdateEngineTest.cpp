@@ -70,8 +70,7 @@ protected:
 
     YtdlpUpdateOutcome runUpdate(std::stop_token stopToken = {},
                                  const std::function<void(const YtdlpUpdatePhase&)>& also = {},
-                                 std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit,
-                                 std::uintmax_t maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit) {
+                                 std::chrono::milliseconds silenceLimit = BundledTools::versionSilenceLimit) {
         return YtdlpUpdateEngine::update(
             [&](YtdlpUpdatePhase phase) {
                 {
@@ -83,12 +82,12 @@ protected:
             },
             stopToken,
             silenceLimit,
-            maximumAssetBytes);
+            m_maximumAssetBytes);
     }
 
-    YtdlpUpdateError expectUpdateError(std::uintmax_t maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit) {
+    YtdlpUpdateError expectUpdateError() {
         try {
-            runUpdate({}, {}, BundledTools::versionSilenceLimit, maximumAssetBytes);
+            runUpdate();
         } catch (const YtdlpUpdateError& error) {
             return error;
         }
@@ -113,6 +112,7 @@ protected:
     LogCapture m_log;
     std::mutex m_phasesMutex;
     std::vector<YtdlpUpdatePhase> m_phases;
+    std::uintmax_t m_maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit;
 };
 
 // --- Channel choice ---------------------------------------------------------------------------
@@ -233,48 +233,35 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Download ----------------------------------------------------------------------------------
 
-struct RefusedAssetCase {
-    const char* name;
-    int status;
-    bool omitLength;
-    std::size_t size; // bytes of the answer's body
-    Kind expected;
-    const char* text;
-};
+TEST_F(UpdateEngineTest, AssetAnswered404FailsWithTheStatusAndInstallsNothing) {
+    HttpRoute missing;
+    missing.status = 404;
+    missing.body = "Not Found";
+    m_service.answerAsset(YtdlpChannel::stable(), missing);
 
-void PrintTo(const RefusedAssetCase& c, std::ostream* out) {
-    *out << c.name;
-}
+    const YtdlpUpdateError error = expectUpdateError();
 
-class RefusedAssetTest : public UpdateEngineTest, public ::testing::WithParamInterface<RefusedAssetCase> {};
-
-// The cap here is 1 MB; the run's own is far above any release.
-TEST_P(RefusedAssetTest, FailsWithItsTextAndInstallsNothing) {
-    const RefusedAssetCase& c = GetParam();
-    HttpRoute route = HttpRoute::answer(c.status, fakeYtdlp("2025.02.01") + std::string(c.size, '#'));
-    route.omitLength = c.omitLength;
-    m_service.answerAsset(YtdlpChannel::stable(), route);
-
-    const YtdlpUpdateError error = expectUpdateError(1'000'000);
-
-    EXPECT_EQ(error.kind(), c.expected);
-    EXPECT_STREQ(error.what(), c.text);
+    EXPECT_EQ(error.kind(), Kind::badResponse);
+    EXPECT_STREQ(error.what(), "GitHub answered with HTTP 404.");
     EXPECT_FALSE(fs::exists(target()));
     EXPECT_TRUE(stagingFolders().empty());
     EXPECT_FALSE(reported(YtdlpUpdatePhase::Kind::verifying));
 }
 
-const char* const tooLarge =
-    "The downloaded yt-dlp is larger than 1 MB, far more than any yt-dlp release, so the download was stopped.";
-
-INSTANTIATE_TEST_SUITE_P(
-    Answers,
-    RefusedAssetTest,
-    ::testing::Values(
-        RefusedAssetCase{"answered404", 404, false, 9, Kind::badResponse, "GitHub answered with HTTP 404."},
-        RefusedAssetCase{"announcedPastTheCap", 200, false, 2'000'000, Kind::assetTooLarge, tooLarge},
-        RefusedAssetCase{"unannouncedPastTheCap", 200, true, 2'000'000, Kind::assetTooLarge, tooLarge}),
-    [](const auto& test) { return std::string(test.param.name); });
+// The run's own cap is far above any release; this one is 1 MB, with and without a length.
+TEST_F(UpdateEngineTest, AssetPastTheSizeCapIsStoppedAndInstallsNothing) {
+    m_maximumAssetBytes = 1'000'000;
+    for (const bool omitLength : {false, true}) {
+        HttpRoute route;
+        route.omitLength = omitLength;
+        m_service.publishAsset(YtdlpChannel::stable(), fakeYtdlp("2025.02.01") + std::string(2'000'000, '#'), route);
+        EXPECT_STREQ(expectUpdateError().what(),
+                     "The downloaded yt-dlp is larger than 1 MB, far more than any yt-dlp release, so the download "
+                     "was stopped.");
+        EXPECT_FALSE(fs::exists(target()));
+        EXPECT_TRUE(stagingFolders().empty());
+    }
+}
 
 TEST_F(UpdateEngineTest, AssetWithoutLengthReportsNoFractionBeforeVerifying) {
     HttpRoute noLength;
@@ -330,7 +317,10 @@ struct ChecksumCase {
     int status;
     std::string list; // "SUM" stands for the asset's true digest
     Kind expected;
-    const char* text;
+    const char* text;               // nullptr: the download is proven, runs and is installed
+    const char* signer = "release"; // the key that signs the list, "" for no signature
+    const char* signedSuffix = "";  // signed was the list with this after it: it changed since
+    bool seam = true;               // false: the trusted key is the package's own keyring, where only yt-dlp's counts
 };
 
 void PrintTo(const ChecksumCase& c, std::ostream* out) {
@@ -339,9 +329,10 @@ void PrintTo(const ChecksumCase& c, std::ostream* out) {
 
 class ChecksumTest : public UpdateEngineTest, public ::testing::WithParamInterface<ChecksumCase> {};
 
-TEST_P(ChecksumTest, UnprovenDownloadIsRejectedBeforeItRuns) {
-    const fs::path ran = Sandbox::makeTempFolder("ran") / "marker";
-    const std::string asset = "#!/bin/sh\ntouch '" + ran.string() + "'\necho 2025.02.01\n";
+TEST_P(ChecksumTest, OnlyASignedListThatNamesTheDownloadLetsItRun) {
+    const fs::path canary = Sandbox::makeTempFolder("canary") / "canary";
+    writeFile(canary, "");
+    const std::string asset = "#!/bin/sh\nrm '" + canary.string() + "'\necho 2025.02.01\n";
     m_service.publishAsset(YtdlpChannel::stable(), asset);
     std::string list = GetParam().list;
     if (const auto at = list.find("SUM"); at != std::string::npos)
@@ -349,20 +340,32 @@ TEST_P(ChecksumTest, UnprovenDownloadIsRejectedBeforeItRuns) {
     HttpRoute sums;
     sums.status = GetParam().status;
     sums.body = list;
-    m_service.answerChecksums(YtdlpChannel::stable(), sums);
+    const ChecksumCase& c = GetParam();
+    const std::string signature = *c.signer ? ReleaseSigner::shared().sign(list + c.signedSuffix, c.signer) : "";
+    m_service.answerChecksums(YtdlpChannel::stable(), sums, HttpRoute::answer(*c.signer ? 200 : 404, signature));
+    const fs::path packageKeyring = Sandbox::packageRoot() / "Contents/Resources/keys/yt-dlp-release-signing.gpg";
+    fs::create_directories(packageKeyring.parent_path());
+    fs::copy_file(ReleaseSigner::shared().keyring(), packageKeyring, fs::copy_options::overwrite_existing);
+    const ScopedEnv seam("TALLOWIN_RELEASES_KEYRING", c.seam ? std::optional(packageKeyring.string()) : std::nullopt);
     placeCopy(target(), "2025.01.20", "installed-before");
 
+    if (!c.text) {
+        EXPECT_EQ(runUpdate(), YtdlpUpdateOutcome::updated("2025.02.01"));
+        EXPECT_FALSE(fs::exists(canary));
+        return;
+    }
     const YtdlpUpdateError error = expectUpdateError();
 
     EXPECT_EQ(error.kind(), GetParam().expected);
     EXPECT_STREQ(error.what(), GetParam().text);
-    EXPECT_FALSE(fs::exists(ran));
+    EXPECT_TRUE(fs::exists(canary));
     EXPECT_EQ(markOf(target()), "installed-before");
     EXPECT_TRUE(stagingFolders().empty());
 }
 
 const std::string otherSum(64, 'c');
 const std::string asset = YtdlpChannel::assetName();
+const char* const notSigned = "The release's checksum list is not signed by yt-dlp's release key.";
 
 INSTANTIATE_TEST_SUITE_P(
     Lists,
@@ -373,84 +376,22 @@ INSTANTIATE_TEST_SUITE_P(
                      otherSum + "  " + asset + "\nSUM  yt-dlp_linux_armv7l\n",
                      Kind::checksumMismatch,
                      "The downloaded yt-dlp does not match the checksum that the release publishes."},
-        ChecksumCase{"ourAssetTwiceWithDifferentSums",
-                     200,
-                     "SUM  " + asset + "\n" + otherSum + " *" + asset + "\n",
-                     Kind::checksumAmbiguous,
-                     "The release publishes two different checksums for the downloaded yt-dlp."},
         ChecksumCase{
             "noList", 404, "Not Found", Kind::checksumMissing, "The release publishes no checksum for yt-dlp."},
         ChecksumCase{"noLineForOurAsset",
                      200,
                      "SUM  yt-dlp_linux_armv7l\nSUM  " + asset + ".zip\n",
                      Kind::checksumMissing,
-                     "The release publishes no checksum for yt-dlp."}),
-    [](const auto& test) { return std::string(test.param.name); });
-
-// --- Signature ---------------------------------------------------------------------------------
-
-enum class Signing { byTrustedKey, none, byAnotherKey, listChangedAfterSigning };
-
-struct SignatureCase {
-    const char* name;
-    Signing signing;
-    bool trustedKeyAsThePackagesKeyring; // instead of through TALLOWIN_RELEASES_KEYRING
-    bool installs;
-};
-
-void PrintTo(const SignatureCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
-class SignatureTest : public UpdateEngineTest, public ::testing::WithParamInterface<SignatureCase> {};
-
-TEST_P(SignatureTest, OnlyAListSignedByTheReleaseKeyLetsTheAssetRun) {
-    const SignatureCase& c = GetParam();
-    const fs::path canary = Sandbox::makeTempFolder("canary") / "canary";
-    writeFile(canary, "still here");
-    const std::string script = "#!/bin/sh\n# downloaded\nrm -f '" + canary.string() + "'\necho 2025.02.01\n";
-    m_service.publishAsset(YtdlpChannel::stable(), script);
-    const std::string list = Sha256::ofText(script) + "  " + YtdlpChannel::assetName() + "\n";
-    m_service.answerChecksums(YtdlpChannel::stable(), HttpRoute::answer(200, list));
-    if (c.signing == Signing::none)
-        m_service.answerSignature(YtdlpChannel::stable(), HttpRoute::answer(404, "Not Found"));
-    if (c.signing == Signing::byAnotherKey)
-        m_service.answerSignature(YtdlpChannel::stable(), HttpRoute::answer(200, ReleaseSigner::other().sign(list)));
-    if (c.signing == Signing::listChangedAfterSigning)
-        m_service.server().route(ReleaseService::checksumsPath(YtdlpChannel::stable()),
-                                 HttpRoute::answer(200, list + std::string(64, 'd') + "  yt-dlp.exe\n"));
-    const fs::path packageKeyring = Sandbox::packageRoot() / "Contents/Resources/keys/yt-dlp-release-signing.gpg";
-    std::optional<ScopedEnv> noSeam;
-    if (c.trustedKeyAsThePackagesKeyring) {
-        fs::create_directories(packageKeyring.parent_path());
-        fs::copy_file(ReleaseSigner::trusted().keyring(), packageKeyring, fs::copy_options::overwrite_existing);
-        noSeam.emplace("TALLOWIN_RELEASES_KEYRING", std::nullopt);
-    }
-    placeCopy(target(), "2025.01.20", "installed-before");
-
-    if (c.installs) {
-        EXPECT_EQ(runUpdate(), YtdlpUpdateOutcome::updated("2025.02.01"));
-    } else {
-        const YtdlpUpdateError error = expectUpdateError();
-        EXPECT_EQ(error.kind(), Kind::notSigned);
-        EXPECT_STREQ(error.what(), "The release's checksum list is not signed by yt-dlp's release key.");
-    }
-
-    EXPECT_EQ(fs::exists(canary), !c.installs);
-    EXPECT_EQ(markOf(target()), c.installs ? "downloaded" : "installed-before");
-    EXPECT_TRUE(stagingFolders().empty());
-    fs::remove(packageKeyring);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Lists,
-    SignatureTest,
-    ::testing::Values(SignatureCase{"signedByTheTrustedKey", Signing::byTrustedKey, false, true},
-                      SignatureCase{"unsigned", Signing::none, false, false},
-                      SignatureCase{"signedByAnotherKey", Signing::byAnotherKey, false, false},
-                      SignatureCase{"changedAfterSigning", Signing::listChangedAfterSigning, false, false},
-                      // Without the seam only yt-dlp's own fingerprint counts, whatever the keyring holds.
-                      SignatureCase{"shippedKeyringTrustsOnlyTheReleaseKey", Signing::byTrustedKey, true, false}),
+                     "The release publishes no checksum for yt-dlp."},
+        // clang-format off
+        ChecksumCase{"ourAssetTwiceWithDifferentSums", 200, "SUM  " + asset + "\n" + otherSum + " *" + asset + "\n",
+                     Kind::checksumAmbiguous, "The release publishes two different checksums for the downloaded yt-dlp."},
+        ChecksumCase{"signedByTheTrustedKey", 200, "SUM  " + asset + "\n", {}, nullptr},
+        ChecksumCase{"unsigned", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, ""},
+        ChecksumCase{"signedByAnotherKey", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "other"},
+        ChecksumCase{"changedAfterSigning", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "release", "x"},
+        ChecksumCase{"anyKeyButYtdlpsInThePackage", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "release", "", false}),
+    // clang-format on
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, ChecksumLineMayUseBinaryMarkAndUpperCase) {
