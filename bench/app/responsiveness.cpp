@@ -8,6 +8,7 @@
 #include "platform/Sha256.h"
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
+#include "support/ReleaseSigner.h"
 #include "support/Sandbox.h"
 
 #include <QApplication>
@@ -121,10 +122,11 @@ void serveSlowRelease(LocalHttpServer& server) {
             HttpRoute slow = HttpRoute::answer(200, asset);
             slow.secondsPerChunk = 0.05;
             server.route(base + "/releases/latest/download/" + name, slow);
-            server.route(base + "/releases/latest/download/SHA2-256SUMS",
-                         HttpRoute::answer(200,
-                                           Sha256::ofText(asset) + "  yt-dlp_linux\n" + Sha256::ofText(asset) +
-                                               "  yt-dlp_linux_aarch64\n"));
+            const std::string sums =
+                Sha256::ofText(asset) + "  yt-dlp_linux\n" + Sha256::ofText(asset) + "  yt-dlp_linux_aarch64\n";
+            server.route(base + "/releases/latest/download/SHA2-256SUMS", HttpRoute::answer(200, sums));
+            server.route(base + "/releases/latest/download/SHA2-256SUMS.sig",
+                         HttpRoute::answer(200, ReleaseSigner::shared().sign(sums)));
         }
     }
 }
@@ -203,6 +205,7 @@ int main(int argc, char** argv) {
     serveSlowRelease(server);
     setenv("TALLOWIN_RELEASES_API_URL", server.baseUrl().c_str(), 1);
     setenv("TALLOWIN_RELEASES_WEB_URL", server.baseUrl().c_str(), 1);
+    setenv("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().c_str(), 1);
     QApplication application(argc, argv);
     qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
         if (type != QtDebugMsg && !text.startsWith(QLatin1String("This plugin does not support")))

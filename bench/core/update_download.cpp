@@ -4,14 +4,18 @@
 //
 // Counters: throughput_ratio = HttpClient's bytes/s over plain libcurl's (target >= 0.9);
 // peak_rise_MiB = the resident-set peak during one update run minus the resident set before it.
+// BM_SignatureCheck is the time the update adds to check the checksum list's signature: one
+// gpgv run over a signed list of the real list's size.
 
 #include "platform/HttpClient.h"
 #include "platform/Sha256.h"
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
+#include "support/ReleaseSigner.h"
 #include "support/Sandbox.h"
 #include "support/ScopedEnv.h"
 #include "tools/BundledTools.h"
+#include "ytdlp/ReleaseSignature.h"
 #include "ytdlp/YtdlpChannel.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
@@ -37,6 +41,7 @@ struct Fixture {
     LocalHttpServer server;
     ScopedEnv api{"TALLOWIN_RELEASES_API_URL", server.baseUrl()};
     ScopedEnv web{"TALLOWIN_RELEASES_WEB_URL", server.baseUrl()};
+    ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()};
     double plainSecondsPerRun = 0;
 
     Fixture() {
@@ -61,6 +66,8 @@ struct Fixture {
         HttpRoute sums;
         sums.body = Sha256::ofFile(asset) + "  " + YtdlpChannel::assetName() + "\n";
         server.route("/" + stable.repository + "/releases/latest/download/SHA2-256SUMS", sums);
+        server.route("/" + stable.repository + "/releases/latest/download/SHA2-256SUMS.sig",
+                     HttpRoute::answer(200, ReleaseSigner::shared().sign(sums.body)));
         writeFakeTool(Sandbox::helpers() / "yt-dlp", "echo 2025.01.15\n");
     }
 };
@@ -140,8 +147,22 @@ void BM_UpdateRunPeakMemory(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * fs::file_size(fixture().asset)));
 }
 
+void BM_SignatureCheck(benchmark::State& state) {
+    const fs::path folder = Sandbox::makeTempFolder("signature");
+    // The real list names about twenty assets.
+    std::string list;
+    for (int i = 0; i < 20; ++i)
+        list += std::string(64, 'a') + "  yt-dlp_asset_" + std::to_string(i) + "\n";
+    writeFile(folder / "SHA2-256SUMS", list);
+    writeFile(folder / "SHA2-256SUMS.sig", ReleaseSigner::shared().sign(list));
+    const ScopedEnv keyring{"TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()};
+    for (auto _ : state)
+        ReleaseSignature::verify(folder / "SHA2-256SUMS", folder / "SHA2-256SUMS.sig", folder);
+}
+
 } // namespace
 
+BENCHMARK(BM_SignatureCheck)->Iterations(20)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainCurlToDisk)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HttpClientDownload)->Iterations(5)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UpdateRunPeakMemory)->Iterations(3)->UseRealTime()->Unit(benchmark::kMillisecond);

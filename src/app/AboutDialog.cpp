@@ -58,7 +58,8 @@ std::vector<AboutDialog::Component> AboutDialog::shippedComponents(const std::fi
         for (const QJsonValue& value : entries) {
             const QJsonObject entry = value.toObject();
             Component component{firstString(entry, {"name", "component", "title"}),
-                                {},
+                                firstString(entry, {"version"}), // the tools' own come from the facts
+
                                 firstString(entry, {"license", "licence", "spdx", "spdx_id"}),
                                 firstString(entry, {"file", "path", "files", "text"})};
             if (component.name.isEmpty())

@@ -38,7 +38,12 @@ std::string outcomeText(const YtdlpUpdateOutcome& outcome) {
 } // namespace
 
 UpdateYtdlpCommand::UpdateYtdlpCommand(CLI::App& app)
-    : m_command(app.add_subcommand("update-ytdlp", "Download the latest yt-dlp release into your data folder.")) {}
+    : m_command(app.add_subcommand("update-ytdlp", "Download the latest yt-dlp release into your data folder.")) {
+    m_command->footer(
+        "Nothing downloaded runs before its SHA-256 matches the release's SHA2-256SUMS and gpgv has found "
+        "that list signed by yt-dlp's release key (the package's keyring, or the one "
+        "TALLOWIN_RELEASES_KEYRING names).");
+}
 
 bool UpdateYtdlpCommand::selected() const {
     return m_command->parsed();

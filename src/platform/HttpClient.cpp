@@ -1,6 +1,7 @@
 #include "platform/HttpClient.h"
 
 #include "platform/Ascii.h"
+#include "platform/BodyTooLarge.h"
 #include "platform/NetworkError.h"
 #include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -137,6 +139,7 @@ struct TransferLimits {
     std::optional<std::chrono::seconds> total;
     std::optional<std::chrono::seconds> connect;
     std::optional<std::chrono::seconds> idle;
+    std::optional<curl_off_t> maximumBytes; // a larger announced length fails before any byte
 };
 
 // Performs the request and its redirects; returns the final status. Throws NetworkError,
@@ -187,6 +190,8 @@ long transfer(std::string url,
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.idle->count()));
     }
+    if (limits.maximumBytes)
+        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, *limits.maximumBytes);
     const auto deadline = std::chrono::steady_clock::now() + limits.total.value_or(std::chrono::seconds(0));
 
     for (int hop = 0;; ++hop) {
@@ -206,6 +211,8 @@ long transfer(std::string url,
             throw OperationCancelled();
         if (result == CURLE_WRITE_ERROR)
             rethrowSinkError();
+        if (result == CURLE_FILESIZE_EXCEEDED && limits.maximumBytes)
+            throw BodyTooLarge(static_cast<std::uintmax_t>(*limits.maximumBytes));
         if (result != CURLE_OK)
             throw NetworkError(errorText[0] ? errorText : curl_easy_strerror(result));
 
@@ -240,6 +247,8 @@ struct FileSink : BodySink {
     UniqueFd fd;
     int error = 0;
     curl_off_t written = 0;
+    curl_off_t maximumBytes = 0;
+    bool tooLarge = false;
     const std::function<void(double)>* fraction = nullptr;
 
     FileSink() = default;
@@ -247,6 +256,11 @@ struct FileSink : BodySink {
     FileSink& operator=(const FileSink&) = delete;
 
     bool write(const char* data, std::size_t size, curl_off_t expectedTotal) override {
+        // Counted here too: a server that sends no length is not stopped by libcurl's own limit.
+        if (static_cast<curl_off_t>(size) > maximumBytes - written) {
+            tooLarge = true;
+            return false;
+        }
         std::size_t done = 0;
         while (done < size) {
             const ssize_t count = ::write(fd.get(), data + done, size - done);
@@ -286,9 +300,12 @@ long download(const std::string& url,
               const std::filesystem::path& destination,
               const std::function<void(double)>& fraction,
               std::stop_token stopToken,
-              std::chrono::seconds idleTimeout) {
+              std::chrono::seconds idleTimeout,
+              std::uintmax_t maximumBytes) {
     FileSink sink;
     sink.fraction = &fraction;
+    sink.maximumBytes = static_cast<curl_off_t>(
+        std::min<std::uintmax_t>(maximumBytes, static_cast<std::uintmax_t>(std::numeric_limits<curl_off_t>::max())));
     sink.fd.reset(::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (!sink.fd)
         throw std::filesystem::filesystem_error(
@@ -296,7 +313,10 @@ long download(const std::string& url,
     TransferLimits limits;
     limits.connect = std::chrono::seconds(60);
     limits.idle = idleTimeout;
+    limits.maximumBytes = sink.maximumBytes;
     const long status = transfer(url, {}, limits, sink, stopToken, [&] {
+        if (sink.tooLarge)
+            throw BodyTooLarge(static_cast<std::uintmax_t>(sink.maximumBytes));
         throw std::filesystem::filesystem_error(
             "cannot write the download file", destination, std::error_code(sink.error, std::generic_category()));
     });

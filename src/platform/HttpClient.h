@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <stop_token>
@@ -29,11 +30,15 @@ Response get(const std::string& url,
 // Streams the body to destination (created or truncated) and returns the final HTTP status; the
 // body is never held in memory. fraction(written / total) is called as data arrives, only when
 // the server gave a length; it may be called from the transferring thread. Fails after a 60 s
-// connect time-out or idleTimeout without data. Throws NetworkError or OperationCancelled.
+// connect time-out or idleTimeout without data. A body longer than maximumBytes (by its
+// announced length, or by the bytes counted as they arrive when there is none) stops the
+// transfer with BodyTooLarge; what was written stays in destination for the caller to remove.
+// Throws NetworkError (BodyTooLarge among them) or OperationCancelled.
 long download(const std::string& url,
               const std::filesystem::path& destination,
               const std::function<void(double)>& fraction,
               std::stop_token stopToken = {},
-              std::chrono::seconds idleTimeout = std::chrono::seconds(60));
+              std::chrono::seconds idleTimeout = std::chrono::seconds(60),
+              std::uintmax_t maximumBytes = UINTMAX_MAX);
 
 } // namespace HttpClient

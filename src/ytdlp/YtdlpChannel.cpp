@@ -42,6 +42,10 @@ std::string YtdlpChannel::checksumsURL() const {
     return webHost() + "/" + repository + "/releases/latest/download/" + checksumsName;
 }
 
+std::string YtdlpChannel::signatureURL() const {
+    return webHost() + "/" + repository + "/releases/latest/download/" + signatureName;
+}
+
 std::string YtdlpChannel::latestReleaseAPI() const {
     return apiHost() + "/repos/" + repository + "/releases/latest";
 }

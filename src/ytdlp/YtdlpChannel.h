@@ -16,11 +16,15 @@ struct YtdlpChannel {
     static const char* assetName();
     // The release's checksum list, published beside the executables.
     static constexpr const char* checksumsName = "SHA2-256SUMS";
+    // The release workflow's detached OpenPGP signature of that list.
+    static constexpr const char* signatureName = "SHA2-256SUMS.sig";
 
     // <web host>/<repository>/releases/latest/download/<asset name>
     std::string downloadURL() const;
     // <web host>/<repository>/releases/latest/download/SHA2-256SUMS
     std::string checksumsURL() const;
+    // <web host>/<repository>/releases/latest/download/SHA2-256SUMS.sig
+    std::string signatureURL() const;
     // <API host>/repos/<repository>/releases/latest
     std::string latestReleaseAPI() const;
 

@@ -1,6 +1,7 @@
 #include "ytdlp/YtdlpUpdateEngine.h"
 #include "platform/Ascii.h"
 
+#include "platform/BodyTooLarge.h"
 #include "platform/HttpClient.h"
 #include "platform/OperationCancelled.h"
 #include "platform/Sha256.h"
@@ -9,6 +10,7 @@
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
 #include "tools/Uuid.h"
+#include "ytdlp/ReleaseSignature.h"
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateError.h"
@@ -22,6 +24,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
 #include <future>
 #include <system_error>
 
@@ -97,8 +100,9 @@ void syncDirectory(const fs::path& directory) {
 }
 
 // The release's published SHA-256 for our asset: "<hex>  <name>" lines, the name optionally
-// marked "*" for binary mode.
+// marked "*" for binary mode. A list that gives our asset two different sums proves nothing.
 std::optional<std::string> publishedChecksum(const std::string& list) {
+    std::optional<std::string> found;
     for (const std::string& line : Text::splitLines(list)) {
         const std::vector<std::string> words = Text::splitWords(Text::trim(line));
         if (words.size() != 2)
@@ -108,18 +112,46 @@ std::optional<std::string> publishedChecksum(const std::string& list) {
             name.erase(0, 1);
         if (name != YtdlpChannel::assetName())
             continue;
-        return Ascii::lower(words[0]);
+        const std::string sum = Ascii::lower(words[0]);
+        if (found && *found != sum)
+            throw YtdlpUpdateError::checksumAmbiguous();
+        found = sum;
     }
-    return std::nullopt;
+    return found;
 }
 
-// Nothing from the network runs before its bytes match the release's own checksum list.
+void writeWhole(const fs::path& file, const std::string& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out)
+        throw fs::filesystem_error("cannot write", file, std::make_error_code(std::errc::io_error));
+}
+
+HttpClient::Response releaseFile(const std::string& url, std::stop_token stopToken) {
+    return HttpClient::get(url, {}, checksumListTimeout, stopToken);
+}
+
+// Nothing from the network runs before its bytes match the release's own checksum list, and
+// that list counts only with a good signature by yt-dlp's release key: a mirror, an
+// intercepting proxy or a compromised release page can serve a matching list, not a signature.
 void checkPublishedChecksum(const YtdlpChannel& channel, const fs::path& staged, std::stop_token stopToken) {
-    const HttpClient::Response list = HttpClient::get(channel.checksumsURL(), {}, checksumListTimeout, stopToken);
+    const HttpClient::Response list = releaseFile(channel.checksumsURL(), stopToken);
     if (list.status == 404 || list.status == 410)
         throw YtdlpUpdateError::checksumMissing();
     if (list.status < 200 || list.status > 299)
         throw YtdlpUpdateError::badResponse(list.status);
+    const HttpClient::Response signature = releaseFile(channel.signatureURL(), stopToken);
+    if (signature.status == 404 || signature.status == 410)
+        throw YtdlpUpdateError::notSigned();
+    if (signature.status < 200 || signature.status > 299)
+        throw YtdlpUpdateError::badResponse(signature.status);
+    // gpgv reads files; the ones it checks are the very bytes the sum is read from below.
+    const fs::path folder = staged.parent_path();
+    writeWhole(folder / YtdlpChannel::checksumsName, list.body);
+    writeWhole(folder / YtdlpChannel::signatureName, signature.body);
+    ReleaseSignature::verify(
+        folder / YtdlpChannel::checksumsName, folder / YtdlpChannel::signatureName, folder, stopToken);
     const std::optional<std::string> expected = publishedChecksum(list.body);
     if (!expected)
         throw YtdlpUpdateError::checksumMissing();
@@ -130,8 +162,14 @@ void checkPublishedChecksum(const YtdlpChannel& channel, const fs::path& staged,
 void download(const std::string& url,
               const fs::path& destination,
               const std::function<void(double)>& fraction,
-              std::stop_token stopToken) {
-    const long status = HttpClient::download(url, destination, fraction, stopToken);
+              std::stop_token stopToken,
+              std::uintmax_t maximumBytes) {
+    long status = 0;
+    try {
+        status = HttpClient::download(url, destination, fraction, stopToken, std::chrono::seconds(60), maximumBytes);
+    } catch (const BodyTooLarge& tooLarge) {
+        throw YtdlpUpdateError::assetTooLarge(tooLarge.limit());
+    }
     if (status < 200 || status > 299) {
         removeIgnoringFailure(destination);
         throw YtdlpUpdateError::badResponse(status > 0 ? status : -1);
@@ -235,7 +273,8 @@ verifiedVersion(const fs::path& executable, std::stop_token stopToken, std::chro
 
 YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
                           std::stop_token stopToken,
-                          std::chrono::milliseconds versionSilenceLimit) {
+                          std::chrono::milliseconds versionSilenceLimit,
+                          std::uintmax_t maximumAssetBytes) {
     YtdlpResolver& resolver = YtdlpResolver::shared();
     const fs::path& support = BundledTools::supportDirectory();
     const fs::path& target = BundledTools::updatedYtdlp();
@@ -261,7 +300,8 @@ YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
         channel.downloadURL(),
         staged,
         [&](double fraction) { progress(YtdlpUpdatePhase::downloading(fraction)); },
-        stopToken);
+        stopToken,
+        maximumAssetBytes);
     throwIfStopped(stopToken);
 
     progress(YtdlpUpdatePhase::verifying());

@@ -6,6 +6,7 @@
 #include "ytdlp/YtdlpUpdatePhase.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -17,29 +18,36 @@ namespace YtdlpUpdateEngine {
 
 using Channel = YtdlpChannel;
 
+// The most the asset may weigh: far above any real release (the Linux asset is about 35 MB), so
+// only a server that sends bytes without end reaches it.
+inline constexpr std::uintmax_t assetSizeLimit = 200'000'000;
+
 // The file in the support folder whose flock serialises update runs (kept, never removed).
 inline constexpr const char* lockFileName = "update.lock";
 
 // One whole run. First it takes the update lock (YtdlpUpdateLock on lockFileName): while
 // another run, in this or another process, holds it, it reports waiting and waits, cancellable.
 // Holding it, it reads the resolver's status and removes every "staging-*" folder (only a run
-// that died leaves one behind). Then: pick the channel, download its asset into a "staging-<UUID>" folder of the
-// support folder, check it against the release's SHA-256 list, run it with --version, then
-// either discard it (not newer than the shipped copy) or install it as "yt-dlp" by renames,
-// keeping the replaced copy as "yt-dlp.previous" and reverting when the installed file fails
-// a second check. The staging folder is removed however the run ends, and before the lock is
-// released. Each --version check is stopped when the file prints nothing for
-// versionSilenceLimit.
+// that died leaves one behind). Then: pick the channel, download its asset into a
+// "staging-<UUID>" folder of the support folder (stopped past maximumAssetBytes), check the
+// release's SHA-256 list's signature by yt-dlp's release key (ReleaseSignature) and the file
+// against that list, run it with --version, then either discard it (not newer than the shipped
+// copy) or install it as "yt-dlp" by renames, keeping the replaced copy as "yt-dlp.previous"
+// and reverting when the installed file fails a second check. The staging folder is removed however the run ends, and
+// before the lock is released. Each --version check is stopped when the file prints nothing for versionSilenceLimit.
 //
 // Blocks for the whole run. progress may be called from any thread.
 // A stop request is honoured while waiting and up to the moment the install is decided
 // (including during the check of the staged file). The check of the installed file comes after
 // that point and runs to its end, so a stop then never leaves a half-installed copy.
-// Throws YtdlpUpdateError, OperationCancelled (a stop request honoured as above, or a
-// cancelled transfer), NetworkError, std::filesystem::filesystem_error.
+// Throws YtdlpUpdateError (notSigned or signatureUnchecked when the checksum list's signature
+// does not prove it, assetTooLarge past maximumAssetBytes, ...), OperationCancelled (a stop
+// request honoured as above, or a cancelled transfer), NetworkError,
+// std::filesystem::filesystem_error.
 YtdlpUpdateOutcome update(const std::function<void(YtdlpUpdatePhase)>& progress,
                           std::stop_token stopToken = {},
-                          std::chrono::milliseconds versionSilenceLimit = BundledTools::versionSilenceLimit);
+                          std::chrono::milliseconds versionSilenceLimit = BundledTools::versionSilenceLimit,
+                          std::uintmax_t maximumAssetBytes = assetSizeLimit);
 
 // The channel to download from: nightly when its latest tag is strictly newer than stable's,
 // stable otherwise (also when neither answers). Queries both at once; blocks for at most the

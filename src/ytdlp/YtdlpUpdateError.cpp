@@ -26,3 +26,22 @@ YtdlpUpdateError YtdlpUpdateError::checksumMismatch() {
 YtdlpUpdateError YtdlpUpdateError::checksumMissing() {
     return {Kind::checksumMissing, {}, "The release publishes no checksum for yt-dlp."};
 }
+
+YtdlpUpdateError YtdlpUpdateError::checksumAmbiguous() {
+    return {Kind::checksumAmbiguous, {}, "The release publishes two different checksums for the downloaded yt-dlp."};
+}
+
+YtdlpUpdateError YtdlpUpdateError::notSigned() {
+    return {Kind::notSigned, {}, "The release's checksum list is not signed by yt-dlp's release key."};
+}
+
+YtdlpUpdateError YtdlpUpdateError::signatureUnchecked(const std::string& reason) {
+    return {Kind::signatureUnchecked, reason, "The release's signature could not be checked: " + reason};
+}
+
+YtdlpUpdateError YtdlpUpdateError::assetTooLarge(std::uintmax_t limit) {
+    return {Kind::assetTooLarge,
+            std::to_string(limit),
+            "The downloaded yt-dlp is larger than " + std::to_string(limit / 1'000'000) +
+                " MB, far more than any yt-dlp release, so the download was stopped."};
+}

@@ -67,6 +67,7 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
         "./usr/lib/tallowin/Contents/Helpers/deno\n",
         "./usr/lib/tallowin/Contents/Resources/yt-dlp/yt_dlp/__main__.py\n",
         "./usr/lib/tallowin/Contents/Resources/licenses/index.json\n",
+        "./usr/lib/tallowin/Contents/Resources/keys/yt-dlp-release-signing.gpg\n",
         "./usr/share/applications/org.tallowin.Tallowin.desktop\n",
         "./usr/share/metainfo/org.tallowin.Tallowin.metainfo.xml\n",
         "./usr/share/icons/hicolor/scalable/apps/org.tallowin.Tallowin.svg\n",
@@ -89,7 +90,7 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
         EXPECT_NE(line.find(" root/root "), std::string::npos) << line;
 
     const std::string depends = run({"dpkg-deb", "-f", deb.string(), "Depends"}).out;
-    for (const char* package : {"libc6", "libqt6widgets6", "libavcodec", "python3", "libqt6svg6"})
+    for (const char* package : {"libc6", "libqt6widgets6", "libavcodec", "python3", "libqt6svg6", "gpgv"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
 
     const fs::path root = Sandbox::makeTempFolder("root");

@@ -2,10 +2,12 @@
 
 // A stand-in for the release service on 127.0.0.1: the latest-release JSON of each channel, the
 // asset behind a redirect (as the real web host answers), and the release's SHA2-256SUMS. The
-// engine is pointed at it through the two host variables for the life of this object.
+// engine is pointed at it through the two host variables for the life of this object, and at the
+// key that signs its lists (ReleaseSigner's "release") through TALLOWIN_RELEASES_KEYRING.
 
 #include "platform/Sha256.h"
 #include "support/LocalHttpServer.h"
+#include "support/ReleaseSigner.h"
 #include "support/ScopedEnv.h"
 #include "ytdlp/YtdlpChannel.h"
 
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 class ReleaseService {
@@ -20,7 +23,8 @@ public:
     // root: files the server also serves (media for a download after the update)
     explicit ReleaseService(const std::filesystem::path& root = {})
         : m_server(root), m_api("TALLOWIN_RELEASES_API_URL", m_server.baseUrl()),
-          m_web("TALLOWIN_RELEASES_WEB_URL", m_server.baseUrl()) {}
+          m_web("TALLOWIN_RELEASES_WEB_URL", m_server.baseUrl()),
+          m_keyring("TALLOWIN_RELEASES_KEYRING", ReleaseSigner::shared().keyring().string()) {}
 
     LocalHttpServer& server() { return m_server; }
     std::string baseUrl() const { return m_server.baseUrl(); }
@@ -54,8 +58,11 @@ public:
         publishAssetRoute(channel, route, Sha256::ofFile(file));
     }
     void answerAsset(const YtdlpChannel& channel, const HttpRoute& route) { m_server.route(assetPath(channel), route); }
-    void answerChecksums(const YtdlpChannel& channel, const HttpRoute& route) {
+    // The list, and its signature (by default the trusted key's).
+    void answerChecksums(const YtdlpChannel& channel, const HttpRoute& route, std::optional<HttpRoute> signature = {}) {
         m_server.route(checksumsPath(channel), route);
+        m_server.route(checksumsPath(channel) + ".sig",
+                       signature.value_or(HttpRoute::answer(200, ReleaseSigner::shared().sign(route.body))));
     }
 
     bool wasRequested(const std::string& path) const {
@@ -74,10 +81,11 @@ private:
         // Other assets' lines around ours, as the real list has them.
         sums.body = std::string(64, 'a') + "  yt-dlp_linux_armv7l\n" + sum + "  " + YtdlpChannel::assetName() + "\n" +
                     std::string(64, 'b') + "  yt-dlp.exe\n";
-        m_server.route(checksumsPath(channel), sums);
+        answerChecksums(channel, sums);
     }
 
     LocalHttpServer m_server;
     ScopedEnv m_api;
     ScopedEnv m_web;
+    ScopedEnv m_keyring;
 };

@@ -4,7 +4,9 @@
 #include "platform/OperationCancelled.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
+#include "support/ReleaseSigner.h"
 #include "support/Sandbox.h"
+#include "support/ScopedEnv.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -79,7 +81,8 @@ protected:
                     also(phase);
             },
             stopToken,
-            silenceLimit);
+            silenceLimit,
+            m_maximumAssetBytes);
     }
 
     YtdlpUpdateError expectUpdateError() {
@@ -109,6 +112,7 @@ protected:
     LogCapture m_log;
     std::mutex m_phasesMutex;
     std::vector<YtdlpUpdatePhase> m_phases;
+    std::uintmax_t m_maximumAssetBytes = YtdlpUpdateEngine::assetSizeLimit;
 };
 
 // --- Channel choice ---------------------------------------------------------------------------
@@ -244,6 +248,21 @@ TEST_F(UpdateEngineTest, AssetAnswered404FailsWithTheStatusAndInstallsNothing) {
     EXPECT_FALSE(reported(YtdlpUpdatePhase::Kind::verifying));
 }
 
+// The run's own cap is far above any release; this one is 1 MB, with and without a length.
+TEST_F(UpdateEngineTest, AssetPastTheSizeCapIsStoppedAndInstallsNothing) {
+    m_maximumAssetBytes = 1'000'000;
+    for (const bool omitLength : {false, true}) {
+        HttpRoute route;
+        route.omitLength = omitLength;
+        m_service.publishAsset(YtdlpChannel::stable(), fakeYtdlp("2025.02.01") + std::string(2'000'000, '#'), route);
+        EXPECT_STREQ(expectUpdateError().what(),
+                     "The downloaded yt-dlp is larger than 1 MB, far more than any yt-dlp release, so the download "
+                     "was stopped.");
+        EXPECT_FALSE(fs::exists(target()));
+        EXPECT_TRUE(stagingFolders().empty());
+    }
+}
+
 TEST_F(UpdateEngineTest, AssetWithoutLengthReportsNoFractionBeforeVerifying) {
     HttpRoute noLength;
     noLength.omitLength = true;
@@ -298,7 +317,10 @@ struct ChecksumCase {
     int status;
     std::string list; // "SUM" stands for the asset's true digest
     Kind expected;
-    const char* text;
+    const char* text;               // nullptr: the download is proven, runs and is installed
+    const char* signer = "release"; // the key that signs the list, "" for no signature
+    const char* signedSuffix = "";  // signed was the list with this after it: it changed since
+    bool seam = true;               // false: the trusted key is the package's own keyring, where only yt-dlp's counts
 };
 
 void PrintTo(const ChecksumCase& c, std::ostream* out) {
@@ -307,9 +329,10 @@ void PrintTo(const ChecksumCase& c, std::ostream* out) {
 
 class ChecksumTest : public UpdateEngineTest, public ::testing::WithParamInterface<ChecksumCase> {};
 
-TEST_P(ChecksumTest, UnprovenDownloadIsRejectedBeforeItRuns) {
-    const fs::path ran = Sandbox::makeTempFolder("ran") / "marker";
-    const std::string asset = "#!/bin/sh\ntouch '" + ran.string() + "'\necho 2025.02.01\n";
+TEST_P(ChecksumTest, OnlyASignedListThatNamesTheDownloadLetsItRun) {
+    const fs::path canary = Sandbox::makeTempFolder("canary") / "canary";
+    writeFile(canary, "");
+    const std::string asset = "#!/bin/sh\nrm '" + canary.string() + "'\necho 2025.02.01\n";
     m_service.publishAsset(YtdlpChannel::stable(), asset);
     std::string list = GetParam().list;
     if (const auto at = list.find("SUM"); at != std::string::npos)
@@ -317,20 +340,32 @@ TEST_P(ChecksumTest, UnprovenDownloadIsRejectedBeforeItRuns) {
     HttpRoute sums;
     sums.status = GetParam().status;
     sums.body = list;
-    m_service.answerChecksums(YtdlpChannel::stable(), sums);
+    const ChecksumCase& c = GetParam();
+    const std::string signature = *c.signer ? ReleaseSigner::shared().sign(list + c.signedSuffix, c.signer) : "";
+    m_service.answerChecksums(YtdlpChannel::stable(), sums, HttpRoute::answer(*c.signer ? 200 : 404, signature));
+    const fs::path packageKeyring = Sandbox::packageRoot() / "Contents/Resources/keys/yt-dlp-release-signing.gpg";
+    fs::create_directories(packageKeyring.parent_path());
+    fs::copy_file(ReleaseSigner::shared().keyring(), packageKeyring, fs::copy_options::overwrite_existing);
+    const ScopedEnv seam("TALLOWIN_RELEASES_KEYRING", c.seam ? std::optional(packageKeyring.string()) : std::nullopt);
     placeCopy(target(), "2025.01.20", "installed-before");
 
+    if (!c.text) {
+        EXPECT_EQ(runUpdate(), YtdlpUpdateOutcome::updated("2025.02.01"));
+        EXPECT_FALSE(fs::exists(canary));
+        return;
+    }
     const YtdlpUpdateError error = expectUpdateError();
 
     EXPECT_EQ(error.kind(), GetParam().expected);
     EXPECT_STREQ(error.what(), GetParam().text);
-    EXPECT_FALSE(fs::exists(ran));
+    EXPECT_TRUE(fs::exists(canary));
     EXPECT_EQ(markOf(target()), "installed-before");
     EXPECT_TRUE(stagingFolders().empty());
 }
 
 const std::string otherSum(64, 'c');
 const std::string asset = YtdlpChannel::assetName();
+const char* const notSigned = "The release's checksum list is not signed by yt-dlp's release key.";
 
 INSTANTIATE_TEST_SUITE_P(
     Lists,
@@ -347,7 +382,16 @@ INSTANTIATE_TEST_SUITE_P(
                      200,
                      "SUM  yt-dlp_linux_armv7l\nSUM  " + asset + ".zip\n",
                      Kind::checksumMissing,
-                     "The release publishes no checksum for yt-dlp."}),
+                     "The release publishes no checksum for yt-dlp."},
+        // clang-format off
+        ChecksumCase{"ourAssetTwiceWithDifferentSums", 200, "SUM  " + asset + "\n" + otherSum + " *" + asset + "\n",
+                     Kind::checksumAmbiguous, "The release publishes two different checksums for the downloaded yt-dlp."},
+        ChecksumCase{"signedByTheTrustedKey", 200, "SUM  " + asset + "\n", {}, nullptr},
+        ChecksumCase{"unsigned", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, ""},
+        ChecksumCase{"signedByAnotherKey", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "other"},
+        ChecksumCase{"changedAfterSigning", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "release", "x"},
+        ChecksumCase{"anyKeyButYtdlpsInThePackage", 200, "SUM  " + asset + "\n", Kind::notSigned, notSigned, "release", "", false}),
+    // clang-format on
     [](const auto& test) { return std::string(test.param.name); });
 
 TEST_F(UpdateEngineTest, ChecksumLineMayUseBinaryMarkAndUpperCase) {
