@@ -14,6 +14,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ostream>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -82,3 +84,127 @@ TEST(DownloadCommandEndToEnd, TerminationDuringAStalledTransferExitsWith143) {
     EXPECT_EQ(result.standardOutput, "");
     EXPECT_EQ(result.standardError.find("Traceback"), std::string::npos) << result.standardError;
 }
+
+namespace {
+
+// One command line and what it must do. In arguments and error, "@" is the server's address,
+// "{out}" a folder with a space in its name, "{shm}" one on another file system when there is one.
+struct CommandLineRow {
+    const char* name;
+    std::vector<std::string> arguments;
+    int status;
+    std::vector<std::string> printed; // the names of the files whose paths are printed, in order
+    std::string error;                // what standard error holds ("" for nothing)
+};
+
+inline void PrintTo(const CommandLineRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// A folder on /dev/shm (tmpfs, unlike the sandbox on most machines), removed with the row.
+struct ShmFolder {
+    fs::path path = fs::exists("/dev/shm") ? fs::path("/dev/shm") / ("tallowin-test-" + std::to_string(::getpid()))
+                                           : Sandbox::makeTempFolder("shm");
+    ~ShmFolder() {
+        std::error_code ignored;
+        fs::remove_all(path, ignored);
+    }
+};
+
+class CommandLines : public testing::TestWithParam<CommandLineRow> {};
+
+} // namespace
+
+TEST_P(CommandLines, DoWhatTheySay) {
+    ASSERT_TRUE(Sandbox::usesRealPackage());
+    const CommandLineRow& row = GetParam();
+    LocalHttpServer server(MediaFixtures::folder());
+    for (const char* name : {"clip.mp4", "clip.mkv"})
+        MediaFixtures::fixture(name);
+    const fs::path out = Sandbox::makeTempFolder("out") / "DIR with space";
+    const ShmFolder shm;
+    const auto fill = [&](const std::string& text) {
+        return replaced(
+            replaced(replaced(text, "@", server.baseUrl()), "{out}", out.string()), "{shm}", shm.path.string());
+    };
+    std::vector<std::string> arguments;
+    for (const std::string& argument : row.arguments)
+        arguments.push_back(fill(argument));
+    std::error_code ignored;
+    fs::remove_all(Sandbox::cacheHome() / "org.tallowin.Tallowin" / "Downloads", ignored);
+
+    const auto result = runCli(arguments, Sandbox::makeTempFolder("pid") / "pid");
+    EXPECT_EQ(result.status, row.status) << result.standardError;
+    if (row.error.empty()) {
+        EXPECT_EQ(result.standardError, "");
+    } else {
+        EXPECT_NE(result.standardError.find(fill(row.error)), std::string::npos) << result.standardError;
+    }
+    // A file that could not be moved is where the message says.
+    if (const auto at = result.standardError.find("It is still at "); at != std::string::npos) {
+        const auto from = at + std::string("It is still at ").size();
+        EXPECT_TRUE(
+            fs::is_regular_file(result.standardError.substr(from, result.standardError.find('\n', from) - from)));
+    }
+
+    std::vector<std::string> printed;
+    std::istringstream lines(result.standardOutput);
+    for (std::string line; std::getline(lines, line);) {
+        const fs::path path = line.starts_with("{") ? nlohmann::json::parse(line).at("path").get<std::string>() : line;
+        printed.push_back(path.filename().string());
+        EXPECT_TRUE(fs::is_regular_file(path)) << path;
+        if (row.arguments[1] == "{out}" || row.arguments[1] == "{shm}") {
+            EXPECT_EQ(path.parent_path(), row.arguments[1] == "{out}" ? out : shm.path);
+        }
+        if (line.starts_with("{")) {
+            EXPECT_EQ(nlohmann::json::parse(line).at("name"), path.filename().string());
+        }
+    }
+    EXPECT_EQ(printed, row.printed);
+    // Moved files leave nothing in the cache.
+    if (std::find(row.arguments.begin(), row.arguments.end(), "{out}") != row.arguments.end()) {
+        for (const auto& entry : fs::recursive_directory_iterator(Sandbox::cacheHome() / "org.tallowin.Tallowin"))
+            EXPECT_FALSE(entry.is_regular_file() && entry.path().string().find("Downloads") != std::string::npos)
+                << entry.path();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table,
+    CommandLines,
+    testing::Values(
+        CommandLineRow{
+            "twiceIntoAFolder", {"-o", "{out}", "@/clip.mp4", "@/clip.mp4"}, 0, {"clip.mp4", "clip (2).mp4"}, ""},
+        CommandLineRow{"jsonIntoAFolder", {"-o", "{out}", "--json", "@/clip.mkv"}, 0, {"clip.mp4"}, ""},
+        CommandLineRow{"acrossFileSystems", {"--output-dir", "{shm}", "@/clip.mp4"}, 0, {"clip.mp4"}, ""},
+        CommandLineRow{"folderNotMade",
+                       {"-o", "/proc/tallowin", "@/clip.mp4"},
+                       1,
+                       {},
+                       "Could not move the file into /proc/tallowin: "},
+        CommandLineRow{"oneOfThreeMissing",
+                       {"@/clip.mp4", "@/missing.mp4", "@/clip.mkv"},
+                       1,
+                       {"clip.mp4", "clip.mp4"},
+                       "@/missing.mp4: Download failed: "},
+        CommandLineRow{"quality720", {"-q", "720", "@/clip.mp4"}, 0, {"clip.mp4"}, ""},
+        CommandLineRow{"quality4k", {"--quality", "4k", "@/clip.mp4"}, 0, {"clip.mp4"}, ""},
+        CommandLineRow{"qualityBest", {"-q", "BEST", "@/clip.mp4"}, 0, {"clip.mp4"}, ""},
+        CommandLineRow{"qualityAudio", {"-q", "audio", "@/clip.mp4"}, 0, {"clip.m4a"}, ""},
+        CommandLineRow{"unknownOption",
+                       {"--qualty", "720p", "@/clip.mp4"},
+                       1,
+                       {},
+                       "tallowin-cli download: unknown option --qualty\nRun \"tallowin-cli download --help\""},
+        CommandLineRow{"noScheme",
+                       {"example.com/video"},
+                       1,
+                       {},
+                       "Not a usable URL: example.com/video (links start with https:// or http://)"}),
+    [](const testing::TestParamInfo<CommandLineRow>& test) { return std::string(test.param.name); });

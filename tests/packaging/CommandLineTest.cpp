@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -37,15 +39,18 @@ INSTANTIATE_TEST_SUITE_P(
     Messages,
     RefusedCommandLine,
     testing::Values(
-        Refusal{{"--bogus"}, "tallowin-cli: unknown option \"--bogus\".", "tallowin-cli"},
+        Refusal{{"--bogus"}, "tallowin-cli: unknown option --bogus", "tallowin-cli"},
         Refusal{{"frob"},
                 "tallowin-cli: unknown command \"frob\"; the commands are status, download, update-ytdlp.",
                 "tallowin-cli"},
         Refusal{{}, "tallowin-cli: a command is required: status, download, update-ytdlp.", "tallowin-cli"},
-        Refusal{{"status", "--bogus"}, "tallowin-cli status: unknown option \"--bogus\".", "tallowin-cli status"},
+        Refusal{{"status", "--bogus"}, "tallowin-cli status: unknown option --bogus", "tallowin-cli status"},
         Refusal{{"status", "extra"}, "tallowin-cli status: unexpected argument \"extra\".", "tallowin-cli status"},
+        Refusal{{"download", "https://a.test/v", "--qualty", "720p"},
+                "tallowin-cli download: unknown option --qualty",
+                "tallowin-cli download"},
         Refusal{{"update-ytdlp", "--json"},
-                "tallowin-cli update-ytdlp: unknown option \"--json\".",
+                "tallowin-cli update-ytdlp: unknown option --json",
                 "tallowin-cli update-ytdlp"}),
     [](const testing::TestParamInfo<Refusal>& test) { return "case" + std::to_string(test.index); });
 
@@ -67,10 +72,42 @@ TEST(CommandLine, UsageLinesNameTheProgramNotItsPath) {
 TEST(CommandLine, ForceMp4HelpLineShowsBothNamesAndNoParserNotation) {
     const CliResult result = runCli({"download", "--help"});
     ASSERT_EQ(result.exitStatus, 0);
-    EXPECT_NE(result.out.find("\n  --force-mp4,--no-force-mp4  Force MP4: Deliver an MP4."), std::string::npos)
+    EXPECT_NE(result.out.find("\n  --force-mp4, --no-force-mp4\n      Force MP4: Deliver an MP4."), std::string::npos)
         << result.out;
     for (const char* notation : {"{", "}", "!"})
         EXPECT_EQ(result.out.find(notation), std::string::npos) << notation << " in\n" << result.out;
+}
+
+// The widest line of a text, in columns: one a UTF-8 code point, "\r" of a terminal dropped.
+std::size_t widestLine(const std::string& text) {
+    std::size_t widest = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const auto columns =
+            std::count_if(line.begin(), line.end(), [](char c) { return (c & 0xC0) != 0x80 && c != '\r'; });
+        widest = std::max(widest, static_cast<std::size_t>(columns));
+    }
+    return widest;
+}
+
+TEST(CommandLine, EveryHelpFitsTheTerminalAnd80ColumnsOffOne) {
+    std::vector<std::vector<std::string>> commandLines{{"--help"}};
+    for (const std::string& subcommand : PackagingHelp::subcommands())
+        commandLines.push_back({subcommand, "--help"});
+    for (const auto& arguments : commandLines) {
+        const CliResult offTerminal = runCli(arguments);
+        EXPECT_LE(widestLine(offTerminal.out), 80u) << offTerminal.out;
+        // script(1) gives the command a terminal, here one 50 columns wide.
+        std::string command = "stty cols 50; '" + cliPath().string() + "'";
+        for (const std::string& argument : arguments)
+            command += " " + argument;
+        const CliResult onTerminal = runProgram("/usr/bin/script", {"-qec", command, "/dev/null"});
+        ASSERT_EQ(onTerminal.exitStatus, 0) << onTerminal.out;
+        EXPECT_LE(widestLine(onTerminal.out), 50u) << onTerminal.out;
+        if (arguments.front() == "download") {
+            EXPECT_GT(widestLine(onTerminal.out), 40u) << onTerminal.out;
+        }
+    }
 }
 
 } // namespace
