@@ -35,7 +35,7 @@ deb: build
 	scripts/build-deb --package $(PACKAGE) --output dist
 
 install: build
-	scripts/install-package --prefix $(PREFIX)
+	scripts/install-package --prefix $(PREFIX) $(if $(DESTDIR),--destdir $(DESTDIR))
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-tsan

@@ -16,11 +16,13 @@ _tallowin_cli() {
         status)
             COMPREPLY=($(compgen -W '--json --help' -- "$cur")) ;;
         download)
-            if [ "$prev" = --quality ]; then
+            if [ "$prev" = --quality ] || [ "$prev" = -q ]; then
                 COMPREPLY=($(compgen -W 'highest p2160 p1080 p720 p480 audioOnly' -- "$cur"))
+            elif [ "$prev" = --output-dir ] || [ "$prev" = -o ]; then
+                COMPREPLY=($(compgen -d -- "$cur"))
             elif [[ "$cur" == -* ]]; then
-                COMPREPLY=($(compgen -W '--quality --force-mp4 --no-force-mp4 --compatible-mp4 --json --help' \
-                    -- "$cur"))
+                COMPREPLY=($(compgen -W '--quality --output-dir --force-mp4 --no-force-mp4 --compatible-mp4 --json \
+                    --help' -- "$cur"))
             fi ;;
         update-ytdlp)
             COMPREPLY=($(compgen -W '--help' -- "$cur")) ;;

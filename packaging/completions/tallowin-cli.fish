@@ -7,15 +7,17 @@ complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -l versi
 complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a status \
     -d 'Show the active yt-dlp and the versions of the bundled tools'
 complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a download \
-    -d 'Download a video and print the finished file\'s path'
+    -d 'Save the video behind a link as one file, and print its path'
 complete -c tallowin-cli -n "not __fish_seen_subcommand_from $commands" -a update-ytdlp \
     -d 'Download the latest yt-dlp release into your data folder'
 
 complete -c tallowin-cli -n '__fish_seen_subcommand_from status' -l json -d 'Print one JSON object'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from status download update-ytdlp' -s h -l help -d 'Print help and exit'
 
-complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l quality -x \
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -s q -l quality -x \
     -a 'highest p2160 p1080 p720 p480 audioOnly' -d 'Quality preset'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -s o -l output-dir -x -a '(__fish_complete_directories)' \
+    -d 'Move the finished file into this folder'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l force-mp4 -d 'Deliver an MP4 (default)'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l no-force-mp4 -d 'Keep the downloaded container'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l compatible-mp4 \

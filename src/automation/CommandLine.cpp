@@ -43,7 +43,7 @@ std::string failureMessage(const CLI::App* app, const CLI::Error& error) {
     if (!unknown.empty()) {
         const std::string& first = unknown.front();
         if (first.size() > 1 && first.front() == '-')
-            what = "unknown option \"" + first + "\".";
+            what = "unknown option " + first;
         else if (command == app)
             what = "unknown command \"" + first + "\"; the commands are " + commandNames(*app) + ".";
         else

@@ -1,24 +1,23 @@
 #include "automation/DownloadCommand.h"
 
 #include "automation/ActivityLine.h"
+#include "automation/ActivityTicker.h"
 #include "automation/CliOutput.h"
 #include "automation/CommandRunner.h"
+#include "automation/QualityName.h"
 #include "automation/StopOnSignal.h"
 #include "download/DownloadProgressText.h"
 #include "download/MediaType.h"
 #include "download/PageUrl.h"
-#include "download/VideoDownloader.h"
-#include "download/VideoQuality.h"
+#include "platform/FileMove.h"
+#include "platform/OperationCancelled.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
-#include <mutex>
-#include <thread>
-#include <vector>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -37,75 +36,6 @@ constexpr const char* compatibleDescription =
     "Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, "
     "and larger files.";
 
-// The preset named by its raw value or by its label.
-std::optional<VideoQuality> qualityNamed(const std::string& text) {
-    if (auto quality = videoQualityFromRawValue(text))
-        return quality;
-    for (VideoQuality quality : allVideoQualities) {
-        if (label(quality) == text)
-            return quality;
-    }
-    return std::nullopt;
-}
-
-std::string qualityChoices() {
-    std::string text;
-    for (VideoQuality quality : allVideoQualities) {
-        if (!text.empty())
-            text += ", ";
-        text += std::string(rawValue(quality)) + " (\"" + std::string(label(quality)) + "\")";
-    }
-    return text;
-}
-
-std::string elapsedText(std::chrono::steady_clock::duration elapsed) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(elapsed).count();
-    char text[32];
-    std::snprintf(
-        text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
-    return text;
-}
-
-// Redraws "<step> <elapsed>" once a second while the download runs, and at each change of step
-// or progress, on a terminal only. The step text carries the progress once there is some.
-class ActivityTicker {
-public:
-    explicit ActivityTicker(ActivityLine& line) : m_line(line), m_start(std::chrono::steady_clock::now()) {
-        if (!m_line.isTerminal())
-            return;
-        m_thread = std::jthread([this](std::stop_token stop) {
-            std::unique_lock lock(m_mutex);
-            while (!stop.stop_requested()) {
-                m_line.show(m_step + " " + elapsedText(std::chrono::steady_clock::now() - m_start));
-                m_wake.wait_for(lock, stop, std::chrono::seconds(1), [] { return false; });
-            }
-        });
-    }
-    ~ActivityTicker() {
-        if (m_thread.joinable()) {
-            m_thread.request_stop();
-            m_thread.join();
-        }
-        m_line.clear();
-    }
-
-    void setStep(std::string step) {
-        if (!m_line.isTerminal())
-            return;
-        std::lock_guard lock(m_mutex);
-        m_step = std::move(step);
-        m_line.show(m_step + " " + elapsedText(std::chrono::steady_clock::now() - m_start));
-    }
-
-private:
-    ActivityLine& m_line;
-    std::chrono::steady_clock::time_point m_start;
-    std::mutex m_mutex;
-    std::condition_variable_any m_wake;
-    std::string m_step = "Downloading\u2026";
-    std::jthread m_thread;
-};
-
 std::string stepText(VideoDownloader::DownloadStep step) {
     switch (step) {
     case VideoDownloader::DownloadStep::downloading:
@@ -118,26 +48,54 @@ std::string stepText(VideoDownloader::DownloadStep step) {
     return {};
 }
 
+// The finished file in the folder the user asked for. The emptied work folder goes at once, so
+// nothing of this download waits in the cache for the sweep.
+fs::path moveInto(const fs::path& file, const fs::path& folder) {
+    fs::path moved;
+    try {
+        moved = FileMove::intoFolder(file, folder);
+    } catch (const fs::filesystem_error& error) {
+        throw std::runtime_error("Could not move the file into " + folder.string() + ": " + error.code().message() +
+                                 ". It is still at " + file.string());
+    }
+    std::error_code ignored;
+    fs::remove(file.parent_path(), ignored); // only when empty
+    return moved;
+}
+
 } // namespace
 
-DownloadCommand::DownloadCommand(CLI::App& app) : m_command(app.add_subcommand("download", "Download Video")) {
-    // A text beginning with "-" would otherwise be read as an option; take it as the URL and let
-    // the URL rule refuse it with its own message.
-    m_command->allow_extras();
-    m_command->add_option("URL", m_url, std::string("URL: ") + urlDescription)->type_name("");
+DownloadCommand::DownloadCommand(CLI::App& app)
+    : m_command(app.add_subcommand("download", "Save the video behind a link as one file, and print its path.")) {
+    m_command->footer("This is the \"Download Video\" action. Several links are downloaded one after another with "
+                      "the same options, each path printed when its file is ready. Without --output-dir the file "
+                      "stays in a work folder in the cache (~/.cache/org.tallowin.Tallowin/Downloads/), which is "
+                      "emptied a day later.");
+    // After "--" a text beginning with "-" is taken as a link, so that the URL rule refuses it in
+    // its own words; before it, it is an option, and an unknown one is named.
+    m_command->add_option("URL", m_urls, std::string("URL: ") + urlDescription)->type_name("");
     // Checked in run(), so that a wrong value exits with 1 like every other error.
     m_command
-        ->add_option("--quality",
+        ->add_option("-q,--quality",
                      m_quality,
-                     std::string("Quality: ") + qualityDescription + " One of: " + qualityChoices() +
-                         ". Default: highest (\"Highest quality\").")
-        ->type_name("QUALITY");
+                     std::string("Quality: ") + qualityDescription + " One of: " + QualityName::choices() +
+                         ", in any letter case. Default: highest (\"Highest quality\").")
+        ->type_name("QUALITY")
+        ->take_last();
+    m_command
+        ->add_option("-o,--output-dir",
+                     m_outputDir,
+                     "Move the finished file into DIR (made when missing) under its own name; when that name is "
+                     "taken, \" (2)\", \" (3)\" ... is added before the extension. No file is ever replaced.")
+        ->type_name("DIR")
+        ->take_last();
     m_command->add_flag(
         "--force-mp4,!--no-force-mp4", m_forceMP4, std::string("Force MP4: ") + forceMP4Description + " Default: on.");
     m_command->add_flag("--compatible-mp4",
                         m_compatibleMP4,
                         std::string("Compatible MP4 (H.264): ") + compatibleDescription + " Default: off.");
-    m_command->add_flag("--json", m_json, "Print one JSON object (path, name, type, wasConverted, wasRemuxed).");
+    m_command->add_flag(
+        "--json", m_json, "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed).");
 }
 
 bool DownloadCommand::selected() const {
@@ -145,58 +103,72 @@ bool DownloadCommand::selected() const {
 }
 
 int DownloadCommand::run(StopOnSignal& stop) {
-    std::vector<std::string> texts;
-    if (!m_url.empty())
-        texts.push_back(m_url);
-    for (const std::string& extra : m_command->remaining()) {
-        if (extra != "--")
-            texts.push_back(extra);
-    }
-    if (texts.empty()) {
+    if (m_urls.empty()) {
         printError("A URL is required.");
         return 1;
     }
-    if (texts.size() > 1) {
-        std::string list;
-        for (const std::string& text : texts)
-            list += (list.empty() ? "" : " ") + text;
-        printError("Expected one URL, got: " + list);
-        return 1;
+    // A mistake on the command line stops the call before any download, so that no link runs
+    // with options the user did not mean.
+    std::vector<std::string> urls;
+    for (const std::string& text : m_urls) {
+        const auto url = PageUrl::parse(text);
+        if (!url) {
+            printError("Not a usable URL: " + text + " (links start with https:// or http://)");
+            return 1;
+        }
+        urls.push_back(*url);
     }
-    const auto url = PageUrl::parse(texts.front());
-    if (!url) {
-        printError("Not a usable URL: " + texts.front());
-        return 1;
-    }
-    const auto quality = qualityNamed(m_quality);
+    const auto quality = QualityName::parse(m_quality);
     if (!quality) {
-        printError("Not a quality: " + m_quality + ". One of: " + qualityChoices() + ".");
+        printError("Not a quality: " + m_quality + ". One of: " + QualityName::choices() + ".");
         return 1;
     }
-    return CommandRunner::run(
-        stop, CommandRunner::SignalRule::signalEnds, [&] { return download(*url, *quality, stop.token()); });
+    int status = 0;
+    for (std::size_t i = 0; i < urls.size(); ++i) {
+        const bool several = urls.size() > 1;
+        const int linkStatus = CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&, i]() -> std::string {
+            try {
+                return download(urls[i], *quality, stop.token());
+            } catch (const OperationCancelled&) {
+                throw;
+            } catch (const std::exception& error) {
+                if (!several)
+                    throw;
+                throw std::runtime_error(m_urls[i] + ": " + error.what());
+            }
+        });
+        if (stop.interrupted())
+            return stop.exitStatus();
+        if (linkStatus != 0)
+            status = linkStatus;
+    }
+    return status;
+}
+
+DownloadedVideo
+DownloadCommand::runPipeline(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {
+    ActivityLine line;
+    ActivityTicker ticker(line);
+    // Off a terminal nothing shows, so nothing needs to read the tools' progress.
+    DownloadProgressHandler onProgress;
+    if (line.isTerminal())
+        onProgress = [&ticker](const DownloadProgress& progress) {
+            ticker.setStep(DownloadProgressText::describe(progress));
+        };
+    return VideoDownloader::download(
+        url,
+        quality,
+        m_forceMP4,
+        m_compatibleMP4,
+        std::move(stopToken),
+        [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
+        onProgress);
 }
 
 std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {
-    DownloadedVideo video;
-    {
-        ActivityLine line;
-        ActivityTicker ticker(line);
-        // Off a terminal nothing shows, so nothing needs to read the tools' progress.
-        DownloadProgressHandler onProgress;
-        if (line.isTerminal())
-            onProgress = [&ticker](const DownloadProgress& progress) {
-                ticker.setStep(DownloadProgressText::describe(progress));
-            };
-        video = VideoDownloader::download(
-            url,
-            quality,
-            m_forceMP4,
-            m_compatibleMP4,
-            std::move(stopToken),
-            [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
-            onProgress);
-    }
+    DownloadedVideo video = runPipeline(url, quality, std::move(stopToken));
+    if (!m_outputDir.empty())
+        video.fileURL = moveInto(video.fileURL, fs::absolute(m_outputDir));
     if (!m_json)
         return video.fileURL.string();
     const nlohmann::ordered_json out = {

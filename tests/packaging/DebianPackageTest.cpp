@@ -9,6 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <regex>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -33,6 +35,16 @@ CliResult runUnpacked(const fs::path& executable, const std::vector<std::string>
     std::vector<std::string> words{"-u", "TALLOWIN_PACKAGE_ROOT", executable.string()};
     words.insert(words.end(), arguments.begin(), arguments.end());
     return runProgram("/usr/bin/env", words, {}, 180s);
+}
+
+// Every file and link under a folder, by its path relative to it; zsh's folder outside /usr as in it.
+std::set<std::string> filesUnder(const fs::path& folder) {
+    std::set<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder))
+        if (!entry.is_directory() || entry.is_symlink())
+            files.insert(std::regex_replace(
+                fs::relative(entry.path(), folder).string(), std::regex("site-functions"), "vendor-completions"));
+    return files;
 }
 
 TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
@@ -92,14 +104,27 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
     const std::string depends = run({"dpkg-deb", "-f", deb.string(), "Depends"}).out;
     for (const char* package : {"libc6", "libqt6widgets6", "libavcodec", "python3", "libqt6svg6", "gpgv"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
+    EXPECT_EQ(run({"dpkg-deb", "-f", deb.string(), "Recommends"}).out, "bash-completion\n");
 
     const fs::path root = Sandbox::makeTempFolder("root");
     ASSERT_EQ(run({"dpkg-deb", "-x", deb.string(), root.string()}).exitStatus, 0);
+
+    // make install lays out the same files under its prefix, but for what only a Debian package carries.
+    const fs::path installed = Sandbox::makeTempFolder("install");
+    const std::string script = TALLOWIN_SOURCE_DIR "/scripts/install-package";
+    const CliResult install =
+        run({script, "--destdir", installed.string(), "--package", Sandbox::packageRoot().string()});
+    ASSERT_EQ(install.exitStatus, 0) << install.err;
+    std::set<std::string> debFiles = filesUnder(root / "usr");
+    EXPECT_EQ(debFiles.erase("share/doc/tallowin/changelog.gz") + debFiles.erase("share/lintian/overrides/tallowin"),
+              2u);
+    EXPECT_EQ(filesUnder(installed / "usr/local"), debFiles);
 
     // The validators a distribution runs on such a package.
     const CliResult desktop =
         run({"desktop-file-validate", (root / "usr/share/applications/org.tallowin.Tallowin.desktop").string()});
     EXPECT_EQ(desktop.exitStatus, 0) << desktop.out << desktop.err;
+    EXPECT_EQ(desktop.out + desktop.err, ""); // not even a hint
     const CliResult appstream = run({"appstreamcli",
                                      "validate",
                                      "--no-net",

@@ -18,9 +18,9 @@ std::vector<std::string> subcommands() {
     for (std::string line; std::getline(lines, line);) {
         if (line == "Subcommands:")
             inList = true;
-        else if (inList && line.rfind("  ", 0) == 0)
+        else if (inList && line.rfind("  ", 0) == 0 && line[2] != ' ')
             names.push_back(line.substr(2, line.find(' ', 2) - 2));
-        else if (inList)
+        else if (inList && line.rfind("   ", 0) != 0)
             break;
     }
     return names;
@@ -34,10 +34,10 @@ std::set<std::string> longOptions(const std::string& subcommand) {
     const std::regex option(R"(--[a-z0-9][a-z0-9-]*)");
     std::istringstream lines(help.out);
     for (std::string line; std::getline(lines, line);) {
-        // Only the names column: descriptions may mention options in passing.
+        // Only the name lines: the descriptions under them may mention options in passing.
         if (line.rfind("  -", 0) != 0)
             continue;
-        const std::string names = line.substr(0, line.find("  ", 2));
+        const std::string& names = line;
         for (std::sregex_iterator it(names.begin(), names.end(), option), end; it != end; ++it)
             options.insert(it->str());
     }
