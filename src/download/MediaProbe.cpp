@@ -138,8 +138,8 @@ bool MediaProbe::isEverydayH264() const {
     // High 10, High 4:2:2, High 4:4:4 (Predictive, Intra) and the intra profiles need decoders that
     // phones, TVs and browsers often lack; these five every H.264 decoder has.
     static const std::set<std::string> profiles{"Constrained Baseline", "Baseline", "Main", "Extended", "High"};
-    return videoCodec == "h264" && videoProfile && profiles.count(*videoProfile) > 0 &&
-           (videoPixelFormat == "yuv420p" || videoPixelFormat == "yuvj420p");
+    return videoCodec == "h264" && (!videoProfile || profiles.count(*videoProfile) > 0) &&
+           (!videoPixelFormat || videoPixelFormat == "yuv420p" || videoPixelFormat == "yuvj420p");
 }
 
 std::set<std::string> MediaProbe::narrowedFor(const std::set<std::string>& allowed, bool compatible) const {

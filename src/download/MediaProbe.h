@@ -42,7 +42,8 @@ struct MediaProbe {
     static std::set<std::string> allowedVideoCodecs(bool compatible);
 
     // Whether the video is H.264 that every H.264 player decodes: 8-bit 4:2:0 (yuv420p,
-    // yuvj420p) with a profile up to High. An unknown profile or format is not. Pure.
+    // yuvj420p) with a profile up to High. What ffprobe did not report counts as everyday, so a
+    // report without these fields changes nothing. Pure.
     bool isEverydayH264() const;
 
     // The allowed set for this file: with compatible, "h264" goes when the video is H.264 beyond

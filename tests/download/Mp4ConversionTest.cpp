@@ -233,7 +233,6 @@ INSTANTIATE_TEST_SUITE_P(
                          "Stream map '0:v:0' matches no streams.\nTo ignore this, add a trailing '?' to the map.\n"
                          "Conversion failed!\n",
                          "To ignore this, add a trailing '?' to the map."},
-        // libx264 given an odd size (before sizes were evened); the last line names nothing.
         FfmpegSummaryRow{"theEncodersOwnCause",
                          "Stream mapping:\n[libx264 @ 0x55bd8ccf1dc0] width not divisible by 2 (641x361)\n"
                          "Error initializing output stream 0:0 -- Error while opening encoder for output stream #0:0 "

@@ -30,9 +30,6 @@ struct Streams {
     std::optional<std::string> audio;
     int height = 0;    // of the first video stream
     std::string shape; // of the first video stream: "<profile> <pix_fmt> <width>x<height>"
-    int width = 0;
-    std::string profile;
-    std::string pixelFormat;
     int videoCount = 0;
 };
 Streams streamsOf(const std::filesystem::path& file);

@@ -25,8 +25,7 @@ fs::path copyOf(const std::string& name) {
 
 const std::set<std::string> compatibleSet{"h264", "hevc"};
 
-// The probe without its duration, which the fixtures' rows check on their own (about two seconds),
-// and without the video's profile and pixel format.
+// The probe's codecs alone; the fixtures' rows check its duration on their own (about two seconds).
 MediaProbe codecsOf(MediaProbe probe) {
     EXPECT_NEAR(probe.durationSeconds.value_or(0), 2.0, 0.1);
     probe.durationSeconds.reset();
