@@ -19,6 +19,9 @@ const std::filesystem::path& folder();
 // (an elementary H.264 stream without a duration).
 std::filesystem::path fixture(const std::string& name);
 
+// Every fixture's name, in the order of the recipe table.
+std::vector<std::string> names();
+
 // Runs the shipped ffmpeg with these arguments (after "-hide_banner -loglevel error -y") and
 // fails the calling test when it does not succeed.
 void makeWithFfmpeg(const std::vector<std::string>& arguments);
