@@ -181,7 +181,7 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
 
     // Without a device that initialises, the hardware attempt could only fail: libx264 at once.
     const bool copying = decided.copyVideo || decided.audioOnly;
-    const VideoEncoder firstEncoder = copying                ? VideoEncoder::copy
+    const VideoEncoder firstEncoder = copying                   ? VideoEncoder::copy
                                       : HardwareVideo::usable() ? VideoEncoder::hardware
                                                                 : VideoEncoder::software;
     const ToolProcessResult first = runAttempt(firstEncoder);
