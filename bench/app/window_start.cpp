@@ -22,19 +22,20 @@ namespace {
 // environment of its own, so env hands over what the programs need.
 double msToFirstPaint(const fs::path& program, const std::string& option = {}) {
     std::vector<std::string> command{"QT_QPA_PLATFORM=offscreen",
-                                           "TALLOWIN_PACKAGE_ROOT=" TALLOWIN_REAL_PACKAGE_DIR,
-                                           "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
-                                           "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
-                                           "HOME=" + Sandbox::root().string(),
-                                           program.string()};
+                                     "TALLOWIN_PACKAGE_ROOT=" TALLOWIN_REAL_PACKAGE_DIR,
+                                     "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
+                                     "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
+                                     "HOME=" + Sandbox::root().string(),
+                                     program.string()};
     if (!option.empty())
         command.push_back(option);
     const auto start = Clock::now();
     double painted = -1;
-    const auto result = ToolProcess::run("/usr/bin/env", command, std::nullopt, {}, std::nullopt, [&](auto, std::string_view line) {
-        if (line == "painted" && painted < 0)
-            painted = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    });
+    const auto result =
+        ToolProcess::run("/usr/bin/env", command, std::nullopt, {}, std::nullopt, [&](auto, std::string_view line) {
+            if (line == "painted" && painted < 0)
+                painted = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+        });
     if (result.status != 0 || painted < 0)
         throw std::runtime_error(program.string() + " did not paint: " + result.standardError);
     return painted;
