@@ -3,6 +3,7 @@
 #include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
 #include "tools/BundledTools.h"
+#include "tools/ToolVersionStore.h"
 #include "ytdlp/YtdlpResolver.h"
 
 #include <CLI/CLI.hpp>
@@ -37,7 +38,7 @@ std::string StatusCommand::report(std::stop_token token) const {
     // The five lookups are independent tool starts: run them side by side. A signal stops them
     // all, so a hung tool cannot hold the command.
     const auto lookUp = [token](const std::filesystem::path& (*tool)()) {
-        return std::async(std::launch::async, [tool, token] { return BundledTools::version(tool(), token); });
+        return std::async(std::launch::async, [tool, token] { return ToolVersionStore::version(tool(), token); });
     };
     auto ffmpeg = lookUp(&BundledTools::ffmpeg);
     auto ffprobe = lookUp(&BundledTools::ffprobe);

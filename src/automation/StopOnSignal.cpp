@@ -1,9 +1,15 @@
 #include "automation/StopOnSignal.h"
 
-#include <csignal>
-#include <ctime>
-
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdint>
+#include <system_error>
 
 namespace {
 
@@ -15,27 +21,45 @@ sigset_t stopSignals() {
     return set;
 }
 
+UniqueFd checked(int fd, const char* what) {
+    if (fd < 0)
+        throw std::system_error(errno, std::generic_category(), what);
+    return UniqueFd(fd);
+}
+
 } // namespace
 
 StopOnSignal::StopOnSignal() {
-    sigset_t set = stopSignals();
+    const sigset_t set = stopSignals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    m_waiter = std::jthread([this, set](std::stop_token ending) {
-        // Polls so that the waiter ends with us even when no signal ever comes.
-        timespec tick{0, 100'000'000};
-        while (!ending.stop_requested()) {
-            const int number = sigtimedwait(&set, nullptr, &tick);
-            if (number > 0) {
-                // The first one names the exit status; later ones only repeat the request.
-                int none = 0;
-                m_signal.compare_exchange_strong(none, number);
-                m_source.request_stop();
+    m_signals = checked(::signalfd(-1, &set, SFD_CLOEXEC), "signalfd");
+    m_wake = checked(::eventfd(0, EFD_CLOEXEC), "eventfd");
+    m_waiter = std::jthread([this] {
+        // Sleeps until a signal arrives or the destructor writes the wake descriptor: nothing
+        // polls, so the end of a command never waits for a tick.
+        for (;;) {
+            pollfd ready[2] = {{m_signals.get(), POLLIN, 0}, {m_wake.get(), POLLIN, 0}};
+            if (::poll(ready, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                return;
             }
+            if (ready[1].revents != 0)
+                return;
+            signalfd_siginfo info{};
+            if (::read(m_signals.get(), &info, sizeof info) != static_cast<ssize_t>(sizeof info))
+                continue;
+            // The first one names the exit status; later ones only repeat the request.
+            int none = 0;
+            m_signal.compare_exchange_strong(none, static_cast<int>(info.ssi_signo));
+            m_source.request_stop();
         }
     });
 }
 
 StopOnSignal::~StopOnSignal() {
-    m_waiter.request_stop();
+    const std::uint64_t one = 1;
+    // An eventfd write of 1 cannot fail short of a counter at its maximum, which nothing reaches.
+    [[maybe_unused]] const ssize_t written = ::write(m_wake.get(), &one, sizeof one);
     m_waiter.join();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/UniqueFd.h"
+
 #include <atomic>
 #include <stop_token>
 #include <thread>
@@ -8,11 +10,12 @@
 // closing the terminal, Ctrl-C, Ctrl-\ or a kill all end the command's tools instead of leaving
 // them behind. Construct it before any other thread starts (it blocks the four signals, and
 // threads inherit the mask); children get the default mask back from the process runner. One
-// per process: main makes it for whichever command runs.
+// per process: main makes it for whichever command runs. Throws std::system_error when the
+// descriptors it waits on cannot be made.
 class StopOnSignal {
 public:
     StopOnSignal();
-    // Ends the waiter thread (within a tenth of a second). The signals stay blocked: one that
+    // Wakes the waiter thread and joins it, at once. The signals stay blocked: one that
     // arrives from here until exit is left pending and cannot kill us mid-way through cleanup.
     ~StopOnSignal();
     StopOnSignal(const StopOnSignal&) = delete;
@@ -28,5 +31,8 @@ public:
 private:
     std::stop_source m_source;
     std::atomic<int> m_signal{0};
+    UniqueFd m_signals; // signalfd of the four signals
+    UniqueFd m_wake;    // eventfd the destructor writes to end the waiter
+    // Last: it is joined before the descriptors it waits on close.
     std::jthread m_waiter;
 };

@@ -202,13 +202,16 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
         }
     };
 
-    const bool singleAttempt = decided.copyVideo || decided.audioOnly;
-    const VideoEncoder firstEncoder = singleAttempt ? VideoEncoder::copy : VideoEncoder::hardware;
+    // Without a device that initialises, the hardware attempt could only fail: libx264 at once.
+    const bool copying = decided.copyVideo || decided.audioOnly;
+    const VideoEncoder firstEncoder = copying                   ? VideoEncoder::copy
+                                      : HardwareVideo::usable() ? VideoEncoder::hardware
+                                                                : VideoEncoder::software;
     const ToolProcessResult first = runAttempt(firstEncoder);
     if (succeeded(first))
         return {output, decided.audioOnly ? !decided.copyAudio : !decided.copyVideo};
-    // A run that says it succeeded, and the copy, get no second attempt.
-    if (first.status == 0 || singleAttempt)
+    // A run that says it succeeded, the copy and the software encoder get no second attempt.
+    if (first.status == 0 || firstEncoder != VideoEncoder::hardware)
         throw fail(first);
 
     std::error_code removeError;

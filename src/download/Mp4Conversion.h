@@ -11,7 +11,8 @@
 #include <vector>
 
 // Turns a downloaded file into an MP4 next to it with the shipped ffmpeg: what may stay is
-// copied, video that may not is re-encoded to H.264 (hardware encoder first, libx264 second),
+// copied, video that may not is re-encoded to H.264 (the hardware encoder first
+// where a VA-API device is usable, libx264 second),
 // audio that may not is re-encoded to AAC. A file without a video stream becomes an M4A of its
 // first audio stream.
 namespace Mp4Conversion {
@@ -64,7 +65,8 @@ std::string failureSummary(std::string_view standardError);
 // trailer write or close, as on a full disk, and exits 0 all the same). Pure.
 bool outputUnfinished(std::string_view standardError);
 
-// Runs ffmpeg (two attempts when the hardware encoder fails) and blocks until it ends. The
+// Runs ffmpeg and blocks until it ends: when re-encoding with a usable VA-API device, the hardware
+// encoder first and libx264 when it fails; without one, libx264 alone. The
 // source is left in place; whatever a failed or stopped attempt wrote at the output path is
 // removed. A stop request ends the running ffmpeg and throws OperationCancelled, so no second
 // attempt starts. Throws DownloadError::conversionFailed with failureSummary of the failed

@@ -13,12 +13,17 @@ namespace HardwareVideo {
 // answers false. Thread-safe; never throws.
 bool decodes(std::string_view codecName);
 
-// The render node the hardware encoder is given: the first /dev/dri/renderD128 and up that
-// exists, else /dev/dri/renderD128 (ffmpeg then fails at once and the software encoder runs).
+// Whether the hardware encoder can run at all: the render node opens and its driver initialises
+// (vaInitialize). Asked together with decodes(), once per process. Thread-safe; never throws.
+bool usable();
+
+// The render node the hardware encoder is given: the lowest-numbered /dev/dri/renderD128 and up
+// that exists, else /dev/dri/renderD128. Found once per process.
 std::filesystem::path renderNode();
 
-// Replaces where decodes() takes its answers from; an empty function restores VA-API. For tests.
+// Replaces where decodes() and usable() take their answers from; an empty function restores
+// VA-API. For tests.
 using AnswerSource = std::function<bool(std::string_view codecName)>;
-void setAnswerSource(AnswerSource source);
+void setAnswerSource(AnswerSource source, bool usable = true);
 
 } // namespace HardwareVideo

@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -26,13 +28,26 @@ std::filesystem::path renderNodePath(int number) {
     return "/dev/dri/renderD" + std::to_string(number);
 }
 
+// The lowest-numbered render node, from one read of /dev/dri rather than a probe of every number.
 std::optional<std::filesystem::path> firstExistingRenderNode() {
-    for (int number = firstRenderNode; number <= lastRenderNode; ++number) {
-        std::error_code error;
-        if (std::filesystem::exists(renderNodePath(number), error))
-            return renderNodePath(number);
+    std::error_code error;
+    std::filesystem::directory_iterator entries("/dev/dri", error);
+    std::optional<int> lowest;
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        constexpr std::string_view prefix = "renderD";
+        if (!name.starts_with(prefix))
+            continue;
+        int number = 0;
+        const char* end = name.data() + name.size();
+        if (std::from_chars(name.data() + prefix.size(), end, number).ptr != end)
+            continue;
+        if (number >= firstRenderNode && number <= lastRenderNode && (!lowest || number < *lowest))
+            lowest = number;
     }
-    return std::nullopt;
+    if (!lowest)
+        return std::nullopt;
+    return renderNodePath(*lowest);
 }
 
 void silence(void*, const char*) {}
@@ -42,31 +57,40 @@ struct DisplayTerminator {
     void operator()(VADisplay display) const noexcept { vaTerminate(display); }
 };
 
-// The codecs the driver decodes (VAEntrypointVLD), asked once.
-std::set<std::string> askVaapi() {
+// What the machine has: the render node, whether its driver initialises, what it decodes.
+struct Device {
+    std::optional<std::filesystem::path> node;
+    bool usable = false;
     std::set<std::string> decoded;
-    const auto node = firstExistingRenderNode();
-    if (!node)
-        return decoded;
-    const UniqueFd fd(::open(node->c_str(), O_RDWR | O_CLOEXEC));
+};
+
+// The codecs the driver decodes (VAEntrypointVLD), asked once.
+Device askVaapi() {
+    Device device;
+    device.node = firstExistingRenderNode();
+    std::set<std::string>& decoded = device.decoded;
+    if (!device.node)
+        return device;
+    const UniqueFd fd(::open(device.node->c_str(), O_RDWR | O_CLOEXEC));
     if (!fd)
-        return decoded;
+        return device;
     // Declared after fd, so the display is terminated before its descriptor closes.
     const std::unique_ptr<void, DisplayTerminator> owner(vaGetDisplayDRM(fd.get()));
     const VADisplay display = owner.get();
     if (!display)
-        return decoded;
+        return device;
     // libva prints its driver search on standard error otherwise.
     vaSetErrorCallback(display, silence, nullptr);
     vaSetInfoCallback(display, silence, nullptr);
     int major = 0;
     int minor = 0;
     if (vaInitialize(display, &major, &minor) != VA_STATUS_SUCCESS)
-        return decoded;
+        return device;
+    device.usable = true;
     std::vector<VAProfile> profiles(static_cast<std::size_t>(std::max(vaMaxNumProfiles(display), 0)));
     int profileCount = 0;
     if (profiles.empty() || vaQueryConfigProfiles(display, profiles.data(), &profileCount) != VA_STATUS_SUCCESS)
-        return decoded;
+        return device;
     std::vector<VAEntrypoint> entrypoints(static_cast<std::size_t>(std::max(vaMaxNumEntrypoints(display), 0)));
     auto hasDecode = [&](VAProfile profile) {
         bool offered = false;
@@ -90,7 +114,13 @@ std::set<std::string> askVaapi() {
         decoded.insert("vp9");
     if (hasDecode(VAProfileAV1Profile0))
         decoded.insert("av1");
-    return decoded;
+    return device;
+}
+
+// Asked on first use; the hardware does not change under a running program.
+const Device& device() {
+    static const Device asked = askVaapi();
+    return asked;
 }
 
 std::mutex& sourceMutex() {
@@ -103,6 +133,11 @@ HardwareVideo::AnswerSource& replacedSource() {
     return source;
 }
 
+bool& replacedUsable() {
+    static bool usable = true;
+    return usable;
+}
+
 } // namespace
 
 bool HardwareVideo::decodes(std::string_view codecName) {
@@ -113,15 +148,25 @@ bool HardwareVideo::decodes(std::string_view codecName) {
     }
     if (source)
         return source(codecName);
-    static const std::set<std::string> decoded = askVaapi();
-    return decoded.count(std::string(codecName)) > 0;
+    return device().decoded.count(std::string(codecName)) > 0;
+}
+
+bool HardwareVideo::usable() {
+    {
+        std::lock_guard lock(sourceMutex());
+        if (replacedSource())
+            return replacedUsable();
+    }
+    return device().usable;
 }
 
 std::filesystem::path HardwareVideo::renderNode() {
-    return firstExistingRenderNode().value_or(renderNodePath(firstRenderNode));
+    static const std::filesystem::path node = firstExistingRenderNode().value_or(renderNodePath(firstRenderNode));
+    return node;
 }
 
-void HardwareVideo::setAnswerSource(AnswerSource source) {
+void HardwareVideo::setAnswerSource(AnswerSource source, bool usable) {
     std::lock_guard lock(sourceMutex());
     replacedSource() = std::move(source);
+    replacedUsable() = usable;
 }

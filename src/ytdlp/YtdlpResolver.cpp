@@ -1,36 +1,14 @@
 #include "ytdlp/YtdlpResolver.h"
 
 #include "tools/BundledTools.h"
+#include "tools/ToolFingerprint.h"
 #include "ytdlp/ResolvedVersionsFile.h"
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpVersion.h"
 
 #include <spdlog/logger.h>
 
-#include <sys/stat.h>
-
-#include <charconv>
 #include <future>
-
-namespace {
-
-// "missing", or "<size>@<modification time in seconds>": enough to notice any change of the file.
-std::string fingerprint(const std::filesystem::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return "missing";
-    double seconds = static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9;
-    char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, seconds);
-    std::string time(buffer, error == std::errc() ? end : buffer);
-    if (time.find_first_of(".e") == std::string::npos)
-        time += ".0";
-    // The inode and change time too: a file replaced by another of equal size and date is still new.
-    return std::to_string(info.st_size) + "@" + time + "#" + std::to_string(info.st_ino) + ":" +
-           std::to_string(info.st_ctim.tv_sec) + "." + std::to_string(info.st_ctim.tv_nsec);
-}
-
-} // namespace
 
 YtdlpResolver& YtdlpResolver::shared() {
     static YtdlpResolver resolver;
@@ -40,7 +18,7 @@ YtdlpResolver& YtdlpResolver::shared() {
 YtdlpStatus YtdlpResolver::status(std::stop_token stopToken) {
     const auto& bundled = BundledTools::bundledYtdlp();
     const auto& updated = BundledTools::updatedYtdlp();
-    std::vector<std::string> key{fingerprint(bundled), fingerprint(updated)};
+    std::vector<std::string> key{ToolFingerprint::of(bundled), ToolFingerprint::of(updated)};
     {
         std::lock_guard lock(m_mutex);
         if (m_cached && m_cached->key == key)

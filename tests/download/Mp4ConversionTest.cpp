@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <ostream>
 #include <stop_token>
@@ -361,6 +362,19 @@ TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTh
     EXPECT_EQ(
         DownloadFakes::recordedArguments("ffmpeg.2"),
         join({head, evenSize, {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"}, tail}));
+}
+
+TEST(Mp4Conversion, WithoutAUsableDeviceOnlyLibx264RunsAndItsFailureIsFinal) {
+    HardwareVideo::setAnswerSource([](std::string_view) { return false; }, false);
+    DownloadFakes::clearRecords();
+    DownloadFakes::installFfmpeg("case \" $* \" in *libx264*) echo 'ERROR: x264 says no' >&2;; esac\nexit 1\n");
+    const fs::path source = Sandbox::makeTempFolder("conv") / "T.webm";
+    writeFile(source, "webm");
+    EXPECT_THROW(Mp4Conversion::makeMP4(source, {"webm", "vp9", "opus"}, compatibleSet), DownloadError);
+    HardwareVideo::setAnswerSource({});
+    const auto first = DownloadFakes::recordedArguments("ffmpeg.1");
+    EXPECT_TRUE(std::find(first.begin(), first.end(), "libx264") != first.end());
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffmpeg.2")));
 }
 
 TEST(Mp4Conversion, AStopEndsFfmpegRemovesItsOutputAndStartsNoSecondAttempt) {

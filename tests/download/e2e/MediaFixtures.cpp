@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <functional>
 #include <mutex>
 
 namespace fs = std::filesystem;
@@ -49,56 +50,79 @@ std::vector<std::string> with(std::vector<std::string> video, const std::vector<
     return video;
 }
 
-void make(const fs::path& root, const std::string& name) {
-    const std::vector<std::string> aac{"-c:a", "aac", "-b:a", "64k"};
-    const std::vector<std::string> opus{"-c:a", "libopus", "-b:a", "48k"};
-    if (name == "clip.webm")
-        makeClip(root / name, with(vp9, opus));
-    else if (name == "clip.mkv" || name == "clip.mp4")
-        makeClip(root / name, with(h264, aac));
-    else if (name == "vp9.mp4")
-        makeClip(root / name, with(vp9, aac));
-    else if (name == "hevc.mkv")
-        makeClip(root / name,
-                 with({"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"}, opus));
-    else if (name == "odd/vp9.webm" || name == "odd/av1.webm")
+const std::vector<std::string> aac{"-c:a", "aac", "-b:a", "64k"};
+const std::vector<std::string> opus{"-c:a", "libopus", "-b:a", "48k"};
+
+// One recipe per fixture: the table the fixtures' users (such as the probe comparison) walk.
+struct Recipe {
+    std::string name;
+    std::function<void(const fs::path& file)> make;
+};
+
+const std::vector<Recipe>& recipes() {
+    // ffmpeg options stay beside their values.
+    // clang-format off
+    static const std::vector<Recipe> table{
+        {"clip.webm", [](const fs::path& file) { makeClip(file, with(vp9, opus)); }},
+        {"clip.mkv", [](const fs::path& file) { makeClip(file, with(h264, aac)); }},
+        {"clip.mp4", [](const fs::path& file) { makeClip(file, with(h264, aac)); }},
+        {"vp9.mp4", [](const fs::path& file) { makeClip(file, with(vp9, aac)); }},
+        {"hevc.mkv", [](const fs::path& file) {
+             makeClip(file, with({"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"}, opus));
+         }},
         // testsrc2 evens its size for 4:2:0; drawn in RGB, the picture stays 641x361.
-        makeClip(root / name,
-                 with(with(name == "odd/vp9.webm" ? vp9 : av1, opus), {"-pix_fmt", "yuv420p"}),
-                 "641x361,format=rgb24");
-    else if (name.starts_with("h264/")) // h264/<pix_fmt>.mkv: libx264 takes the profile from the format
-        makeClip(root / name, with({"-c:v", "libx264", "-pix_fmt", fs::path(name).stem().string()}, aac));
-    else if (name == "audio.m4a")
-        // ffmpeg options stay beside their values.
-        // clang-format off
-        makeWithFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", (root / name).string()});
-    // clang-format on
-    else if (name == "dash/manifest.mpd") {
+        {"odd/vp9.webm", [](const fs::path& file) {
+             makeClip(file, with(with(vp9, opus), {"-pix_fmt", "yuv420p"}), "641x361,format=rgb24");
+         }},
+        {"odd/av1.webm", [](const fs::path& file) {
+             makeClip(file, with(with(av1, opus), {"-pix_fmt", "yuv420p"}), "641x361,format=rgb24");
+         }},
+        // h264/<pix_fmt>.mkv: libx264 takes the profile from the format.
+        {"h264/yuv420p.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv420p"}, aac)); }},
+        {"h264/yuv420p10le.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv420p10le"}, aac)); }},
+        {"h264/yuv444p.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv444p"}, aac)); }},
+        {"audio.m4a", [](const fs::path& file) {
+             makeWithFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", file.string()});
+         }},
         // One picture source, two video renditions at different heights and codecs, one audio.
-        fs::create_directories(root / "dash");
-        makeWithFfmpeg(dashManifestArguments((root / name).string()));
-    } else if (name == "hls/index.m3u8") {
+        {"dash/manifest.mpd", [](const fs::path& file) {
+             fs::create_directories(file.parent_path());
+             makeWithFfmpeg(dashManifestArguments(file.string()));
+         }},
         // One H.264/AAC rendition in one-second segments.
-        fs::create_directories(root / "hls");
-        // ffmpeg options stay beside their values.
-        // clang-format off
-        makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=3", "-f", "lavfi", "-i",
-                        "sine=frequency=440:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
-                        "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k", "-f", "hls", "-hls_time", "1",
-                        "-hls_playlist_type", "vod", (root / name).string()});
-        // clang-format on
-    } else if (name == "raw.h264") {
+        {"hls/index.m3u8", [](const fs::path& file) {
+             fs::create_directories(file.parent_path());
+             makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=3", "-f", "lavfi", "-i",
+                             "sine=frequency=440:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt",
+                             "yuv420p", "-g", "25", "-c:a", "aac", "-b:a", "64k", "-f", "hls", "-hls_time", "1",
+                             "-hls_playlist_type", "vod", file.string()});
+         }},
         // An elementary stream: no container, so ffprobe knows no duration.
-        // ffmpeg options stay beside their values.
-        // clang-format off
-        makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2", "-c:v", "libx264",
-                        "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "h264", (root / name).string()});
-        // clang-format on
-    } else
-        FAIL() << "no such fixture: " << name;
+        {"raw.h264", [](const fs::path& file) {
+             makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=2", "-c:v", "libx264",
+                             "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-f", "h264", file.string()});
+         }},
+    };
+    // clang-format on
+    return table;
+}
+
+void make(const fs::path& root, const std::string& name) {
+    for (const Recipe& recipe : recipes()) {
+        if (recipe.name == name)
+            return recipe.make(root / name);
+    }
+    FAIL() << "no such fixture: " << name;
 }
 
 } // namespace
+
+std::vector<std::string> names() {
+    std::vector<std::string> all;
+    for (const Recipe& recipe : recipes())
+        all.push_back(recipe.name);
+    return all;
+}
 
 const fs::path& folder() {
     static const fs::path root = Sandbox::makeTempFolder("media");

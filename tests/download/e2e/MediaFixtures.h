@@ -20,6 +20,9 @@ const std::filesystem::path& folder();
 // and h264/<pix_fmt>.mkv (H.264 of that pixel format with AAC, 320x180).
 std::filesystem::path fixture(const std::string& name);
 
+// Every fixture's name, in the order of the recipe table.
+std::vector<std::string> names();
+
 // Runs the shipped ffmpeg with these arguments (after "-hide_banner -loglevel error -y") and
 // fails the calling test when it does not succeed.
 void makeWithFfmpeg(const std::vector<std::string>& arguments);
