@@ -121,6 +121,24 @@ TEST(YtdlpInvocation, NonZeroExitIsDownloadFailedWithTheSummary) {
     }
 }
 
+TEST(YtdlpInvocation, TheUserIsSparedTheBugReportSentenceTheLogKeepsIt) {
+    const fs::path work = Sandbox::makeTempFolder("work");
+    const std::string error = "[ie] 7: Unable to extract title; please report this issue on  https://github.com/yt-dlp/"
+                              "yt-dlp/issues?q= , filling out the appropriate issue template. Confirm you are on the "
+                              "latest version using  yt-dlp -U";
+    DownloadFakes::installYtdlp("echo 'ERROR: " + error + "' >&2\nexit 1\n");
+    LogCapture log;
+    try {
+        YtdlpInvocation::run(bundled("2025.01.15"), "https://a.test/v", work, VideoQuality::highest, false, false);
+        FAIL() << "no error";
+    } catch (const DownloadError& failed) {
+        EXPECT_STREQ(failed.what(), "Download failed: [ie] 7: Unable to extract title");
+        EXPECT_EQ(failed.failure().kind, FailureKind::unreadablePage);
+        EXPECT_EQ(failed.ytdlpVersion(), "2025.01.15");
+    }
+    EXPECT_TRUE(log.contains("yt-dlp failed with status 1: " + error));
+}
+
 TEST(YtdlpInvocation, MissingExecutableIsTheLaunchError) {
     const fs::path work = Sandbox::makeTempFolder("work");
     YtdlpInstallation missing{work / "no-such-yt-dlp", "1", YtdlpInstallation::Source::bundled};
