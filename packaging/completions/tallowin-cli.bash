@@ -19,7 +19,7 @@ _tallowin_cli() {
             if [ "$prev" = --quality ]; then
                 COMPREPLY=($(compgen -W 'highest p2160 p1080 p720 p480 audioOnly' -- "$cur"))
             elif [[ "$cur" == -* ]]; then
-                COMPREPLY=($(compgen -W '--quality --force-mp4 --no-force-mp4 --compatible-mp4 --json --help' \
+                COMPREPLY=($(compgen -W '--quality --force-mp4 --no-force-mp4 --compatible-mp4 --json --update-and-retry --help' \
                     -- "$cur"))
             fi ;;
         update-ytdlp)

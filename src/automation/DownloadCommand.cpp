@@ -3,6 +3,7 @@
 #include "automation/ActivityLine.h"
 #include "automation/CliOutput.h"
 #include "automation/CommandRunner.h"
+#include "automation/DownloadRetry.h"
 #include "automation/StopOnSignal.h"
 #include "download/DownloadProgressText.h"
 #include "download/MediaType.h"
@@ -138,6 +139,7 @@ DownloadCommand::DownloadCommand(CLI::App& app) : m_command(app.add_subcommand("
                         m_compatibleMP4,
                         std::string("Compatible MP4 (H.264): ") + compatibleDescription + " Default: off.");
     m_command->add_flag("--json", m_json, "Print one JSON object (path, name, type, wasConverted, wasRemuxed).");
+    m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
 }
 
 bool DownloadCommand::selected() const {
@@ -173,8 +175,10 @@ int DownloadCommand::run(StopOnSignal& stop) {
         printError("Not a quality: " + m_quality + ". One of: " + qualityChoices() + ".");
         return 1;
     }
-    return CommandRunner::run(
-        stop, CommandRunner::SignalRule::signalEnds, [&] { return download(*url, *quality, stop.token()); });
+    return CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&] {
+        return DownloadRetry::run(
+            m_updateAndRetry, stop.token(), [&] { return download(*url, *quality, stop.token()); });
+    });
 }
 
 std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {
