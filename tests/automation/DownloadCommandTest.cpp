@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <ostream>
 #include <regex>
 #include <thread>
@@ -266,31 +267,26 @@ const std::string unexpectedError = "echo 'ERROR: [ie] 7: Unable to extract titl
 const std::string failed = "Download failed: [ie] 7: Unable to extract title\n"
                            "yt-dlp could not read this page. The site may have changed.\n";
 const std::string updating = "Downloading yt-dlp\u2026\nVerifying the download\u2026\n";
+const std::string updated = updating + "Installing\u2026\nUpdated to yt-dlp 2026.12.01.\n";
+const std::string nothingNewer = updating + "yt-dlp 2025.01.15 is already the latest release.\n";
+const std::string hint =
+    "yt-dlp 2025.01.15 is N days old; sites change often. Run `tallowin-cli update-ytdlp` and try again.\n";
 
 std::string today() {
-    const std::chrono::year_month_day day{std::chrono::floor<std::chrono::days>(std::chrono::system_clock::now())};
+    const std::time_t now = std::time(nullptr);
     char text[16];
-    std::snprintf(text,
-                  sizeof text,
-                  "%04d.%02u.%02u",
-                  static_cast<int>(day.year()),
-                  static_cast<unsigned>(day.month()),
-                  static_cast<unsigned>(day.day()));
+    std::strftime(text, sizeof text, "%Y.%m.%d", std::gmtime(&now));
     return text;
 }
 
 struct AdviceRow {
     const char* name;
-    std::string version;             // of the shipped copy
-    std::vector<std::string> option; // none or --update-and-retry
-    std::string released;            // the release service's latest stable; empty: it answers nothing
+    std::string version;  // of the shipped copy
+    bool retry;           // --update-and-retry
+    std::string released; // the release service's latest stable; empty: it answers nothing
     int status;
     std::string err; // "N" stands for the days
 };
-
-inline void PrintTo(const AdviceRow& row, std::ostream* out) {
-    *out << row.name;
-}
 
 class UpdateAdviceText : public DownloadCommand, public testing::WithParamInterface<AdviceRow> {};
 
@@ -307,8 +303,9 @@ TEST_P(UpdateAdviceText, HintsOrUpdatesAndTriesAgain) {
                              "#!/bin/sh\nif [ \"$1\" = --version ]; then echo " + row.released +
                                  "; exit 0; fi\n: > new.webm; echo \"$PWD/new.webm\"\n");
     }
-    std::vector<std::string> arguments = row.option;
-    arguments.insert(arguments.end(), {"--no-force-mp4", "https://a.test/v"});
+    std::vector<std::string> arguments{"--no-force-mp4", "https://a.test/v"};
+    if (row.retry)
+        arguments.insert(arguments.begin(), "--update-and-retry");
     const auto result = runDownload(
         arguments,
         {"TALLOWIN_RELEASES_API_URL=" + service.baseUrl(), "TALLOWIN_RELEASES_WEB_URL=" + service.baseUrl()});
@@ -321,25 +318,10 @@ TEST_P(UpdateAdviceText, HintsOrUpdatesAndTriesAgain) {
 INSTANTIATE_TEST_SUITE_P(
     OldAndFreshCopies,
     UpdateAdviceText,
-    testing::Values(AdviceRow{"oldCopyIsHinted",
-                              "2025.01.15",
-                              {},
-                              "",
-                              1,
-                              failed + "yt-dlp 2025.01.15 is N days old; sites change often. Run `tallowin-cli "
-                                       "update-ytdlp` and try again.\n"},
-                    AdviceRow{"freshCopyIsNot", today(), {}, "", 1, failed},
-                    AdviceRow{"retryDownloadsWithTheNewCopy",
-                              "2025.01.15",
-                              {"--update-and-retry"},
-                              "2026.12.01",
-                              0,
-                              failed + updating + "Installing\u2026\nUpdated to yt-dlp 2026.12.01.\n"},
+    testing::Values(AdviceRow{"oldCopyIsHinted", "2025.01.15", false, "", 1, failed + hint},
+                    AdviceRow{"freshCopyIsNot", today(), false, "", 1, failed},
+                    AdviceRow{"retry", "2025.01.15", true, "2026.12.01", 0, failed + updated},
                     // The check found nothing newer: no second try, and no hint after it.
-                    AdviceRow{"retryWithNothingNewer",
-                              "2025.01.15",
-                              {"--update-and-retry"},
-                              "2025.01.15",
-                              1,
-                              failed + updating + "yt-dlp 2025.01.15 is already the latest release.\n" + failed},
-                    AdviceRow{"retryNotNeededForAFreshCopy", today(), {"--update-and-retry"}, "", 1, failed}));
+                    AdviceRow{
+                        "retryNothingNewer", "2025.01.15", true, "2025.01.15", 1, failed + nothingNewer + failed}),
+    [](const auto& test) { return std::string(test.param.name); });

@@ -24,92 +24,40 @@ struct Row {
 // Lines from runs of the shipped yt-dlp against 127.0.0.1 (404, a closed port, a page without a
 // video), and messages its sources make (ExtractorError, GeoRestrictedError, raise_login_required,
 // the YouTube extractor's playability reasons and challenge warnings).
+using enum FailureKind;
+
 const Row rows[] = {
     {"run404",
-     "[generic] gone: Downloading webpage\nERROR: [generic] gone: Unable to download webpage: HTTP Error 404: File "
-     "not found (caused by <HTTPError 404: File not found>)\n",
-     FailureKind::notFound,
+     "ERROR: [generic] gone: Unable to download webpage: HTTP Error 404: File not found (caused by <HTTPError 404: "
+     "File not found>)\n",
+     notFound,
      404},
-    {"gone410", "ERROR: [generic] x: Unable to download webpage: HTTP Error 410: Gone\n", FailureKind::notFound, 410},
+    {"gone410", "ERROR: [generic] x: Unable to download webpage: HTTP Error 410: Gone\n", notFound, 410},
     {"runRefused",
      "ERROR: [generic] x: Unable to download webpage: [Errno 111] Connection refused (caused by TransportError('[Errno "
      "111] Connection refused'))\n",
-     FailureKind::noConnection},
-    {"runNoName",
-     "ERROR: [generic] x: Unable to download webpage: [Errno -2] Name or service not known (caused by "
-     "TransportError('[Errno -2] Name or service not known'))\n",
-     FailureKind::noConnection},
-    {"timedOut",
-     "ERROR: [generic] x: Unable to download webpage: The read operation timed out\n",
-     FailureKind::noConnection},
-    {"runUnsupported",
-     "WARNING: [generic] Falling back on generic information extractor\n[generic] page: Extracting information\n"
-     "ERROR: Unsupported URL: http://127.0.0.1:8/private-video-removed\n",
-     FailureKind::unsupportedLink},
-    {"notAUrl", "ERROR: [generic] 'x' is not a valid URL\n", FailureKind::unsupportedLink},
-    {"registeredUsers",
-     "ERROR: [vimeo] 1: This video is only available for registered users. Use --cookies, --cookies-from-browser, "
-     "--username and --password, --netrc-cmd, or --netrc (vimeo) to provide account credentials.\n",
-     FailureKind::signInNeeded},
-    {"members",
-     "ERROR: [youtube] x: Join this channel to get access to members-only content like this video, and other "
-     "exclusive perks.\n",
-     FailureKind::signInNeeded},
-    {"ageGate",
-     "ERROR: [youtube] x: Sign in to confirm your age. This video may be inappropriate for some users. Use "
-     "--cookies-from-browser or --cookies for the authentication.\n",
-     FailureKind::signInNeeded},
-    {"private",
-     "ERROR: [youtube] x: Private video. Sign in if you've been granted access to this video. Use "
-     "--cookies-from-browser or --cookies for the authentication.\n",
-     FailureKind::privateVideo},
-    {"removed",
-     "ERROR: [youtube] x: Video unavailable. This video has been removed by the uploader\n",
-     FailureKind::unavailable},
-    {"noLonger", "ERROR: [ie] 7: This video is no longer available\n", FailureKind::unavailable},
-    {"geo",
-     "ERROR: [ie] 7: This video is not available from your location due to geo restriction\nYou might want to use a "
-     "VPN or a proxy server (with --proxy) to workaround.\n",
-     FailureKind::notInCountry},
-    {"geoYoutube",
-     "ERROR: [youtube] x: The uploader has not made this video available in your country\nThis video is available in "
-     "Germany.\n",
-     FailureKind::notInCountry},
-    {"liveSoon", "ERROR: [youtube] x: This live event will begin in 3 hours.\n", FailureKind::notStartedYet},
-    {"premiere", "ERROR: [youtube] x: Premieres in 2 days\n", FailureKind::notStartedYet},
-    {"notLive", "ERROR: [twitch:stream] c: The channel is not currently live\n", FailureKind::notStartedYet},
-    {"forbidden", "ERROR: unable to download video data: HTTP Error 403: Forbidden\n", FailureKind::refusedBySite, 403},
-    {"tooMany",
-     "ERROR: [youtube] x: Unable to download API page: HTTP Error 429: Too Many Requests (caused by <HTTPError 429: "
-     "Too Many Requests>)\n",
-     FailureKind::refusedBySite,
-     429},
-    {"rateLimited",
-     "ERROR: [youtube] x: This content isn't available, try again later. The current session has been rate-limited "
-     "by YouTube for up to an hour.\n",
-     FailureKind::refusedBySite},
-    {"bugReport",
-     "ERROR: [youtube] x: Failed to extract any player response; " + bugReport + "\n",
-     FailureKind::unreadablePage},
-    {"regex", "ERROR: [ie] 7: Unable to extract title; " + bugReport + "\n", FailureKind::unreadablePage},
-    {"jsonMetadata",
-     "ERROR: [ie] 7: Unable to download JSON metadata: HTTP Error 404: Not Found (caused by <HTTPError 404: Not "
-     "Found>)\n",
-     FailureKind::unreadablePage},
-    {"challenge",
-     "WARNING: [youtube] x: n challenge solving failed: Some formats may be missing.\nERROR: [youtube] x: Requested "
-     "format is not available. Use --list-formats for a list of available formats\n",
-     FailureKind::unreadablePage},
+     noConnection},
+    {"noName", "ERROR: [generic] x: [Errno -2] Name or service not known\n", noConnection},
+    {"timedOut", "ERROR: [generic] x: The read operation timed out\n", noConnection},
+    {"runUnsupported", "WARNING: x\nERROR: Unsupported URL: http://127.0.0.1:8/private-removed\n", unsupportedLink},
+    {"registered", "ERROR: [vimeo] 1: This video is only available for registered users.\n", signInNeeded},
+    {"members", "ERROR: [youtube] x: Join this channel to get access to members-only content\n", signInNeeded},
+    {"private", "ERROR: [youtube] x: Private video. Use --cookies for the authentication.\n", privateVideo},
+    {"removed", "ERROR: [youtube] x: Video unavailable. This video has been removed\n", unavailable},
+    {"geo", "ERROR: [ie] 7: Blocked.\nYou might want to use a VPN or a proxy server (with --proxy)\n", notInCountry},
+    {"liveSoon", "ERROR: [youtube] x: This live event will begin in 3 hours.\n", notStartedYet},
+    {"notLive", "ERROR: [twitch:stream] c: The channel is not currently live\n", notStartedYet},
+    {"forbidden", "ERROR: unable to download video data: HTTP Error 403: Forbidden\n", refusedBySite, 403},
+    {"tooMany", "ERROR: [youtube] x: HTTP Error 429: Too Many Requests\n", refusedBySite, 429},
+    {"rateLimited", "ERROR: [youtube] x: The current session has been rate-limited\n", refusedBySite},
+    {"bugReport", "ERROR: [youtube] x: Failed to extract any player response; " + bugReport, unreadablePage},
+    {"regex", "ERROR: [ie] 7: Unable to extract title\n", unreadablePage},
+    {"json", "ERROR: [ie] 7: Unable to download JSON metadata: HTTP Error 404\n", unreadablePage},
+    {"challenge", "WARNING: n challenge solving failed\nERROR: Requested format is not available\n", unreadablePage},
     // Only the error that ended the run counts: not a warning before it, nor the id taken from the link.
-    {"warningBefore",
-     "WARNING: [generic] Unable to extract title; " + bugReport +
-         "\nERROR: [generic] private-video: Unable to download webpage: HTTP Error 404: Not Found\n",
-     FailureKind::notFound,
-     404},
-    {"conversion", "ERROR: Postprocessing: Conversion failed!\n", FailureKind::unclassified},
-    {"drm", "ERROR: [ie] 7: This video is DRM protected\n", FailureKind::unclassified},
-    {"noError", "", FailureKind::unclassified},
-    {"succeeded", "ERROR: Unsupported URL: http://a.test/\n", FailureKind::unclassified, 0, 0},
+    {"earlier", "WARNING: Unable to extract x\nERROR: [generic] private-video: HTTP Error 404\n", notFound, 404},
+    {"conversion", "ERROR: Postprocessing: Conversion failed!\n", unclassified},
+    {"succeeded", "ERROR: Unsupported URL: http://a.test/\n", unclassified, 0, 0},
 };
 
 class Classification : public testing::TestWithParam<Row> {};
@@ -132,8 +80,7 @@ TEST(DownloadFailure, TheBugReportSentenceIsCutAndNothingElse) {
         {"[ie] 7: Unable to extract id (caused by KeyError('a')); " + bugReport + " [after]",
          "[ie] 7: Unable to extract id (caused by KeyError('a')) [after]"},
         {"It broke. P" + bugReport.substr(1), "It broke."},
-        {"[generic] gone: Unable to download webpage: HTTP Error 404: Not Found",
-         "[generic] gone: Unable to download webpage: HTTP Error 404: Not Found"},
+        {"[generic] gone: HTTP Error 404: Not Found", "[generic] gone: HTTP Error 404: Not Found"},
     };
     for (const auto& [text, shown] : texts)
         EXPECT_EQ(DownloadFailure::withoutBugReport(text), shown);
