@@ -3,6 +3,7 @@
 #include "automation/ActivityLine.h"
 #include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
+#include "download/DownloadProgressText.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 
 #include <CLI/CLI.hpp>
@@ -20,7 +21,7 @@ std::string phaseText(const YtdlpUpdatePhase& phase, bool withPercentage) {
     case YtdlpUpdatePhase::Kind::downloading:
         if (!withPercentage)
             return "Downloading yt-dlp\u2026";
-        return "Downloading yt-dlp\u2026 " + std::to_string(static_cast<int>(phase.fraction * 100)) + "%";
+        return "Downloading yt-dlp\u2026 " + std::to_string(DownloadProgressText::percent(phase.fraction)) + "%";
     case YtdlpUpdatePhase::Kind::verifying:
         return "Verifying the download\u2026";
     case YtdlpUpdatePhase::Kind::installing:
