@@ -1,6 +1,7 @@
 #include "automation/YtdlpUpdateRun.h"
 
 #include "automation/ActivityLine.h"
+#include "download/DownloadProgressText.h"
 #include "ytdlp/YtdlpUpdateEngine.h"
 
 #include <mutex>
@@ -15,7 +16,7 @@ std::string phaseText(const YtdlpUpdatePhase& phase, bool withPercentage) {
     case YtdlpUpdatePhase::Kind::downloading:
         if (!withPercentage)
             return "Downloading yt-dlp\u2026";
-        return "Downloading yt-dlp\u2026 " + std::to_string(static_cast<int>(phase.fraction * 100)) + "%";
+        return "Downloading yt-dlp\u2026 " + std::to_string(DownloadProgressText::percent(phase.fraction)) + "%";
     case YtdlpUpdatePhase::Kind::verifying:
         return "Verifying the download\u2026";
     case YtdlpUpdatePhase::Kind::installing:

@@ -1,6 +1,6 @@
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
-#include "app/DownloadTester.h"
+#include "appcore/DownloadTester.h"
 #include "download/DownloadError.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
@@ -353,5 +353,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DownloadTesterTest)
+QTEST_GUILESS_MAIN(DownloadTesterTest)
 #include "DownloadTesterTest.moc"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WorkerRuns.h"
+#include "appcore/WorkerRuns.h"
 #include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"

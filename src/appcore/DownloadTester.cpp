@@ -1,6 +1,6 @@
-#include "app/DownloadTester.h"
+#include "appcore/DownloadTester.h"
 
-#include "app/WriteState.h"
+#include "appcore/WriteState.h"
 #include "download/PageUrl.h"
 #include "download/VideoDownloader.h"
 #include "platform/OperationCancelled.h"
