@@ -64,6 +64,57 @@
     </message>
 </context>
 <context>
+    <name>DownloadFailure</name>
+    <message>
+        <source>The page is gone (410).</source>
+        <translation>Die Seite gibt es nicht mehr (410).</translation>
+    </message>
+    <message>
+        <source>The page was not found (404).</source>
+        <translation>Die Seite wurde nicht gefunden (404).</translation>
+    </message>
+    <message>
+        <source>Tallowin could not reach the site. Check the connection.</source>
+        <translation>Tallowin konnte die Website nicht erreichen. Prüfen Sie die Verbindung.</translation>
+    </message>
+    <message>
+        <source>yt-dlp does not know how to save a video from this link.</source>
+        <translation>yt-dlp kann aus diesem Link kein Video speichern.</translation>
+    </message>
+    <message>
+        <source>This video needs a signed-in account, which Tallowin does not use.</source>
+        <translation>Dieses Video verlangt ein angemeldetes Konto, das Tallowin nicht verwendet.</translation>
+    </message>
+    <message>
+        <source>This video is private.</source>
+        <translation>Dieses Video ist privat.</translation>
+    </message>
+    <message>
+        <source>This video has been removed or is not available.</source>
+        <translation>Dieses Video wurde entfernt oder ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>This video is not available in this country.</source>
+        <translation>Dieses Video ist in diesem Land nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>This live stream or premiere has not started yet.</source>
+        <translation>Dieser Livestream oder diese Premiere hat noch nicht begonnen.</translation>
+    </message>
+    <message>
+        <source>The site refused the download (403).</source>
+        <translation>Die Website hat den Download verweigert (403).</translation>
+    </message>
+    <message>
+        <source>The site refused the download: too many requests.</source>
+        <translation>Die Website hat den Download verweigert: zu viele Anfragen.</translation>
+    </message>
+    <message>
+        <source>yt-dlp could not read this page. The site may have changed.</source>
+        <translation>yt-dlp konnte diese Seite nicht lesen. Die Website hat sich vielleicht geändert.</translation>
+    </message>
+</context>
+<context>
     <name>DownloadForm</name>
     <message>
         <source>Highest quality</source>
@@ -215,6 +266,14 @@
     <message>
         <source>Tallowin</source>
         <translation>Tallowin</translation>
+    </message>
+    <message>
+        <source>Update yt-dlp and Try Again</source>
+        <translation>yt-dlp aktualisieren und erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
+        <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
     </message>
 </context>
 <context>

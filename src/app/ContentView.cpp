@@ -54,6 +54,9 @@ ContentView::ContentView(
 
     connect(m_toolsBox, &ToolsBox::announced, this, &ContentView::announced);
     connect(m_outcome, &DownloadOutcome::announced, this, &ContentView::announced);
+    connect(m_outcome, &DownloadOutcome::updateAndRetryRequested, this, [&tester, &updater] {
+        tester.updateAndRetry(updater);
+    });
     connect(m_toolsBox, &ToolsBox::contentChanged, this, &ContentView::fitToScreen);
     connect(m_outcome, &FittingScrollArea::contentChanged, this, &ContentView::fitToScreen);
     connect(&m_tester, &DownloadTester::stateChanged, this, &ContentView::fitToScreen);

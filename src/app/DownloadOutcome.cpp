@@ -138,11 +138,30 @@ QWidget* DownloadOutcome::makeFailedRow(QWidget* parent) {
     auto* warning = WidgetLook::makeIconLabel(row, "statusFailedIcon");
     WidgetLook::setSymbol(warning, "exclamationmark.triangle.fill");
     failed->addWidget(warning, 0, Qt::AlignTop);
+    auto* texts = new QVBoxLayout;
+    texts->setContentsMargins(0, 0, 0, 0);
+    m_failedSentence = new WrappingLabel(row);
+    m_failedSentence->setObjectName(QStringLiteral("statusCause"));
+    WidgetLook::apply(m_failedSentence, Tone::primary, Size::callout);
+    texts->addWidget(m_failedSentence);
     m_failedText = new WrappingLabel(row);
     m_failedText->setObjectName(QStringLiteral("statusError"));
     m_failedText->setAccessibleDescription(tr("The download's error; select it to copy it."));
     WidgetLook::apply(m_failedText, Tone::red, Size::callout);
-    failed->addWidget(m_failedText, 1);
+    texts->addWidget(m_failedText);
+    m_retryButton = new QPushButton(tr("Update yt-dlp and Try Again"), row);
+    m_retryButton->setObjectName(QStringLiteral("updateAndRetryButton"));
+    m_retryButton->setAutoDefault(false);
+    m_retryButton->setAccessibleName(m_retryButton->text());
+    m_retryButton->setAccessibleDescription(tr(
+        "Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings."));
+    connect(m_retryButton, &QPushButton::clicked, this, [this] {
+        m_retryButton->setEnabled(false); // once per failure
+        emit updateAndRetryRequested();
+    });
+    texts->addWidget(m_retryButton, 0, Qt::AlignLeft);
+    failed->addLayout(texts, 1);
+    QWidget::setTabOrder(m_failedText, m_retryButton);
     return row;
 }
 
@@ -171,8 +190,15 @@ void DownloadOutcome::showState() {
         m_note->setText(note);
         m_note->setVisible(!note.isEmpty());
     }
-    if (state.kind == Kind::failed)
+    if (state.kind == Kind::failed) {
+        const QString cause = QCoreApplication::translate("DownloadFailure", state.failure.sentence());
+        m_failedSentence->setText(cause);
+        m_failedSentence->setAccessibleName(cause);
+        m_failedSentence->setVisible(!cause.isEmpty());
         m_failedText->setText(state.message);
+        m_retryButton->setVisible(state.updateAdvised);
+        m_retryButton->setEnabled(true);
+    }
     if (state.kind != m_announced) {
         auto say = [this](QWidget* live, const QString& text) {
             WidgetLook::announce(live, text);

@@ -17,8 +17,9 @@ class WrappingLabel;
 
 // The outcome of the download form: while it runs, its phase and progress; when it finished,
 // the file with its actions; when it failed, the error, selectable. At most one of the three is
-// shown, and nothing while idle. It scrolls rather than letting a long error push the window past
-// the bottom of the screen; its owner gives it a fixed height (FittingScrollArea).
+// shown, and nothing while idle. A failure that yt-dlp's words explain says so in plain words above
+// the error, with "Update yt-dlp and Try Again" below it when that is the likely cure. It scrolls rather than letting a
+// long error push the window past the bottom of the screen; its owner gives it a fixed height (FittingScrollArea).
 class DownloadOutcome : public FittingScrollArea {
     Q_OBJECT
 public:
@@ -47,6 +48,8 @@ public:
 signals:
     // A download's outcome was just announced to screen readers through widget.
     void announced(QWidget* widget, const QString& text);
+    // "Update yt-dlp and Try Again" was pressed (see DownloadTester::updateAndRetry).
+    void updateAndRetryRequested();
 
 private:
     QWidget* makeFinishedRow(QWidget* parent);
@@ -67,7 +70,9 @@ private:
     QPushButton* m_showInFolder = nullptr;
     QLabel* m_note = nullptr;
     QWidget* m_failedRow = nullptr;
+    WrappingLabel* m_failedSentence = nullptr; // the cause in plain words, above the error
     WrappingLabel* m_failedText = nullptr;
+    QPushButton* m_retryButton = nullptr;
     DownloadTester::State::Kind m_announced = DownloadTester::State::Kind::idle;
     WorkerRuns m_copies{this}; // "Save a Copy…"; joined (after a stop request) when the outcome goes
 };
