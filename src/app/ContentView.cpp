@@ -125,6 +125,9 @@ void ContentView::fitToScreen() {
             // Only a change is applied: an equal height would ask for another round.
             if (height != m_outcome->maximumHeight() || height != m_outcome->minimumHeight())
                 m_outcome->setFixedHeight(height);
+            // Content that fits needs no scroll bar; one left over from a taller moment would narrow
+            // the text, which then wraps to one more line and keeps the bar.
+            m_outcome->setVerticalScrollBarPolicy(height < wanted ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         },
         Qt::QueuedConnection);
 }

@@ -133,8 +133,11 @@ QWidget* DownloadOutcome::makeFinishedRow(QWidget* parent) {
 QWidget* DownloadOutcome::makeFailedRow(QWidget* parent) {
     auto* row = new QWidget(parent);
     row->setObjectName(QStringLiteral("statusFailed"));
-    auto* failed = new QHBoxLayout(row);
+    auto* rows = new QVBoxLayout(row);
+    rows->setContentsMargins(0, 0, 0, 0);
+    auto* failed = new QHBoxLayout;
     failed->setContentsMargins(0, 0, 0, 0);
+    rows->addLayout(failed);
     auto* warning = WidgetLook::makeIconLabel(row, "statusFailedIcon");
     WidgetLook::setSymbol(warning, "exclamationmark.triangle.fill");
     failed->addWidget(warning, 0, Qt::AlignTop);
@@ -159,8 +162,9 @@ QWidget* DownloadOutcome::makeFailedRow(QWidget* parent) {
         m_retryButton->setEnabled(false); // once per failure
         emit updateAndRetryRequested();
     });
-    texts->addWidget(m_retryButton, 0, Qt::AlignLeft);
     failed->addLayout(texts, 1);
+    // A row of its own under the texts: beside them it would be measured without their wrapping.
+    rows->addWidget(m_retryButton, 0, Qt::AlignLeft);
     QWidget::setTabOrder(m_failedText, m_retryButton);
     return row;
 }
