@@ -215,7 +215,6 @@ private slots:
             throw DownloadError::downloadFailed("x", {FailureKind::unreadablePage, 0}, "2020.01.01");
         });
         QTRY_COMPARE(h.tester->state().kind, DownloadTester::State::Kind::failed);
-        QVERIFY(h.tester->state().updateAdvised);
         h.tester->setQuality(VideoQuality::p480);
         h.tester->updateAndRetry(updater);
         QTRY_COMPARE(updater.state().kind, YtdlpUpdater::State::Kind::finished);

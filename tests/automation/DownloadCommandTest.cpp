@@ -258,8 +258,6 @@ TEST_F(DownloadCommand, OffATerminalProgressShowsNowhere) {
     EXPECT_EQ(result.standardOutput.find('\n'), result.standardOutput.size() - 1) << result.standardOutput;
 }
 
-namespace {
-
 // A yt-dlp whose extractor no longer matches the site, as yt-dlp reports it.
 const std::string unexpectedError = "echo 'ERROR: [ie] 7: Unable to extract title; please report this issue on  "
                                     "https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate issue "
@@ -272,7 +270,7 @@ const std::string nothingNewer = updating + "yt-dlp 2025.01.15 is already the la
 const std::string hint =
     "yt-dlp 2025.01.15 is N days old; sites change often. Run `tallowin-cli update-ytdlp` and try again.\n";
 
-std::string today() {
+static std::string today() {
     const std::time_t now = std::time(nullptr);
     char text[16];
     std::strftime(text, sizeof text, "%Y.%m.%d", std::gmtime(&now));
@@ -289,8 +287,6 @@ struct AdviceRow {
 };
 
 class UpdateAdviceText : public DownloadCommand, public testing::WithParamInterface<AdviceRow> {};
-
-} // namespace
 
 TEST_P(UpdateAdviceText, HintsOrUpdatesAndTriesAgain) {
     const AdviceRow& row = GetParam();

@@ -21,9 +21,8 @@ struct Row {
     int status = 1;
 };
 
-// Lines from runs of the shipped yt-dlp against 127.0.0.1 (404, a closed port, a page without a
-// video), and messages its sources make (ExtractorError, GeoRestrictedError, raise_login_required,
-// the YouTube extractor's playability reasons and challenge warnings).
+// Lines from runs of the shipped yt-dlp against 127.0.0.1 (404, a closed port, a page without a video)
+// and messages its sources make (ExtractorError, GeoRestrictedError, raise_login_required, YouTube's).
 using enum FailureKind;
 
 const Row rows[] = {
@@ -41,12 +40,10 @@ const Row rows[] = {
     {"timedOut", "ERROR: [generic] x: The read operation timed out\n", noConnection},
     {"runUnsupported", "WARNING: x\nERROR: Unsupported URL: http://127.0.0.1:8/private-removed\n", unsupportedLink},
     {"registered", "ERROR: [vimeo] 1: This video is only available for registered users.\n", signInNeeded},
-    {"members", "ERROR: [youtube] x: Join this channel to get access to members-only content\n", signInNeeded},
     {"private", "ERROR: [youtube] x: Private video. Use --cookies for the authentication.\n", privateVideo},
     {"removed", "ERROR: [youtube] x: Video unavailable. This video has been removed\n", unavailable},
     {"geo", "ERROR: [ie] 7: Blocked.\nYou might want to use a VPN or a proxy server (with --proxy)\n", notInCountry},
     {"liveSoon", "ERROR: [youtube] x: This live event will begin in 3 hours.\n", notStartedYet},
-    {"notLive", "ERROR: [twitch:stream] c: The channel is not currently live\n", notStartedYet},
     {"forbidden", "ERROR: unable to download video data: HTTP Error 403: Forbidden\n", refusedBySite, 403},
     {"tooMany", "ERROR: [youtube] x: HTTP Error 429: Too Many Requests\n", refusedBySite, 429},
     {"rateLimited", "ERROR: [youtube] x: The current session has been rate-limited\n", refusedBySite},
