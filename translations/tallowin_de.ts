@@ -51,6 +51,72 @@
 <context>
     <name>ContentView</name>
     <message>
+        <source>Tallowin</source>
+        <translation>Tallowin</translation>
+    </message>
+    <message>
+        <source>Adds a **Download Video** command, `tallowin-cli download`. Give it a URL and it passes the video file to the next command.</source>
+        <translation>Bietet den Befehl **Video laden** an, `tallowin-cli download`. Gib ihm eine URL, und er reicht die Videodatei an den nächsten Befehl weiter.</translation>
+    </message>
+    <message>
+        <source>Try it</source>
+        <translation>Ausprobieren</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadFailure</name>
+    <message>
+        <source>The page is gone (410).</source>
+        <translation>Die Seite gibt es nicht mehr (410).</translation>
+    </message>
+    <message>
+        <source>The page was not found (404).</source>
+        <translation>Die Seite wurde nicht gefunden (404).</translation>
+    </message>
+    <message>
+        <source>Tallowin could not reach the site. Check the connection.</source>
+        <translation>Tallowin konnte die Website nicht erreichen. Prüfen Sie die Verbindung.</translation>
+    </message>
+    <message>
+        <source>yt-dlp does not know how to save a video from this link.</source>
+        <translation>yt-dlp kann aus diesem Link kein Video speichern.</translation>
+    </message>
+    <message>
+        <source>This video needs a signed-in account, which Tallowin does not use.</source>
+        <translation>Dieses Video verlangt ein angemeldetes Konto, das Tallowin nicht verwendet.</translation>
+    </message>
+    <message>
+        <source>This video is private.</source>
+        <translation>Dieses Video ist privat.</translation>
+    </message>
+    <message>
+        <source>This video has been removed or is not available.</source>
+        <translation>Dieses Video wurde entfernt oder ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>This video is not available in this country.</source>
+        <translation>Dieses Video ist in diesem Land nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>This live stream or premiere has not started yet.</source>
+        <translation>Dieser Livestream oder diese Premiere hat noch nicht begonnen.</translation>
+    </message>
+    <message>
+        <source>The site refused the download (403).</source>
+        <translation>Die Website hat den Download verweigert (403).</translation>
+    </message>
+    <message>
+        <source>The site refused the download: too many requests.</source>
+        <translation>Die Website hat den Download verweigert: zu viele Anfragen.</translation>
+    </message>
+    <message>
+        <source>yt-dlp could not read this page. The site may have changed.</source>
+        <translation>yt-dlp konnte diese Seite nicht lesen. Die Website hat sich vielleicht geändert.</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadForm</name>
+    <message>
         <source>Highest quality</source>
         <translation>Beste Qualität</translation>
     </message>
@@ -73,30 +139,6 @@
     <message>
         <source>Audio only</source>
         <translation>Nur Ton</translation>
-    </message>
-    <message>
-        <source>Save a Copy</source>
-        <translation>Kopie sichern</translation>
-    </message>
-    <message>
-        <source>Downloading yt-dlp… %1%</source>
-        <translation>yt-dlp wird geladen… %1 %</translation>
-    </message>
-    <message>
-        <source>Tallowin</source>
-        <translation>Tallowin</translation>
-    </message>
-    <message>
-        <source>Adds a **Download Video** command, `tallowin-cli download`. Give it a URL and it passes the video file to the next command.</source>
-        <translation>Bietet den Befehl **Video laden** an, `tallowin-cli download`. Gib ihm eine URL, und er reicht die Videodatei an den nächsten Befehl weiter.</translation>
-    </message>
-    <message>
-        <source>Bundled tools</source>
-        <translation>Mitgelieferte Werkzeuge</translation>
-    </message>
-    <message>
-        <source>Try it</source>
-        <translation>Ausprobieren</translation>
     </message>
     <message>
         <source>Video URL</source>
@@ -122,6 +164,120 @@
         <source>Download</source>
         <translation>Herunterladen</translation>
     </message>
+    <message>
+        <source>A link to a video page or a direct link to a media file.</source>
+        <translation>Ein Link auf eine Videoseite oder direkt auf eine Mediendatei.</translation>
+    </message>
+    <message>
+        <source>Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio only returns just the sound, as an M4A when Force MP4 is on.</source>
+        <translation>Beste Qualität nimmt die besten Streams, die zu den MP4-Einstellungen passen; 4K nimmt den besten Stream bis 2160p, auch wenn er umgewandelt werden muss; 1080p, 720p und 480p begrenzen die Auflösung und brauchen weniger Platz. Nur Ton liefert nur den Ton, als M4A, wenn „Immer MP4“ an ist.</translation>
+    </message>
+    <message>
+        <source>Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.</source>
+        <translation>Liefert eine MP4-Datei. Video, das dieser Computer aus einer MP4 abspielen kann (H.264, HEVC und AV1, wo die Grafikhardware es dekodiert), wird in Sekunden ohne Neukodierung neu verpackt; alles andere, etwa VP9, wird mit ffmpeg in H.264 umgewandelt.</translation>
+    </message>
+    <message>
+        <source>Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, and larger files.</source>
+        <translation>Kodiert auch AV1-Video in H.264 um, damit die Datei auf älteren Computern, Telefonen, Fernsehern und anderen Geräten läuft. Langsamer, und größere Dateien.</translation>
+    </message>
+    <message>
+        <source>Downloads the video at the link as one file.</source>
+        <translation>Lädt das Video hinter dem Link als eine Datei herunter.</translation>
+    </message>
+    <message>
+        <source>Stops the download.</source>
+        <translation>Bricht den Download ab.</translation>
+    </message>
+    <message>
+        <source>Downloading…</source>
+        <translation>Wird heruntergeladen…</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadOutcome</name>
+    <message>
+        <source>Save a Copy</source>
+        <translation>Kopie sichern</translation>
+    </message>
+    <message>
+        <source>Downloaded file</source>
+        <translation>Heruntergeladene Datei</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>Shows the file in your file manager.</source>
+        <translation>Zeigt die Datei in deinem Dateimanager.</translation>
+    </message>
+    <message>
+        <source>The download&apos;s error; select it to copy it.</source>
+        <translation>Der Fehler des Downloads; markiere ihn, um ihn zu kopieren.</translation>
+    </message>
+    <message>
+        <source>Converted to H.264 MP4 with ffmpeg.</source>
+        <translation>Mit ffmpeg in H.264-MP4 umgewandelt.</translation>
+    </message>
+    <message>
+        <source>Repackaged as MP4 without re-encoding the video.</source>
+        <translation>Als MP4 neu verpackt, ohne das Video neu zu kodieren.</translation>
+    </message>
+    <message>
+        <source>Downloaded %1</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Download failed: %1</source>
+        <translation>Download fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Could not show %1: no file manager answered and its folder could not be opened.</source>
+        <translation>%1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet, und der Ordner ließ sich nicht öffnen.</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>Could not open %1: no application is set to open this kind of file.</source>
+        <translation>%1 konnte nicht geöffnet werden: Für diese Art Datei ist kein Programm eingestellt.</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Path</source>
+        <translation>Pfad &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Show in &amp;Folder</source>
+        <translation>Im &amp;Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Save a Copy…</source>
+        <translation>Kopie &amp;sichern…</translation>
+    </message>
+    <message>
+        <source>%1 already exists; it was left as it was.</source>
+        <translation>%1 gibt es schon; die Datei blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>Could not save a copy as %1: %2</source>
+        <translation>Die Kopie konnte nicht als %1 gesichert werden: %2</translation>
+    </message>
+    <message>
+        <source>Tallowin</source>
+        <translation>Tallowin</translation>
+    </message>
+    <message>
+        <source>Update yt-dlp and Try Again</source>
+        <translation>yt-dlp aktualisieren und erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
+        <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
+    </message>
+</context>
+<context>
+    <name>DownloadProgressText</name>
     <message>
         <source>Downloading…</source>
         <translation>Wird heruntergeladen…</translation>
@@ -155,156 +311,8 @@
         <translation>noch %1</translation>
     </message>
     <message>
-        <source>Show in Folder</source>
-        <translation>Im Ordner zeigen</translation>
-    </message>
-    <message>
-        <source>Could not show %1: no file manager answered and its folder could not be opened.</source>
-        <translation>%1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet, und der Ordner ließ sich nicht öffnen.</translation>
-    </message>
-    <message>
-        <source>%1 version: %2</source>
-        <translation>%1-Version: %2</translation>
-    </message>
-    <message>
-        <source>not known yet</source>
-        <translation>noch nicht bekannt</translation>
-    </message>
-    <message>
-        <source>updated · bundled copy is %1</source>
-        <translation>aktualisiert · mitgelieferte Kopie ist %1</translation>
-    </message>
-    <message>
-        <source>missing</source>
-        <translation>fehlt</translation>
-    </message>
-    <message>
-        <source>bundled</source>
-        <translation>mitgeliefert</translation>
-    </message>
-    <message>
-        <source>Downloads the latest release into your data folder.</source>
-        <translation>Lädt die neueste Version in deinen Datenordner.</translation>
-    </message>
-    <message>
-        <source>Waiting for another update to finish…</source>
-        <translation>Warte, bis eine andere Aktualisierung fertig ist…</translation>
-    </message>
-    <message>
-        <source>Verifying the download…</source>
-        <translation>Download wird geprüft…</translation>
-    </message>
-    <message>
-        <source>Installing…</source>
-        <translation>Wird installiert…</translation>
-    </message>
-    <message>
-        <source>Updated to yt-dlp %1.</source>
-        <translation>Auf yt-dlp %1 aktualisiert.</translation>
-    </message>
-    <message>
-        <source>yt-dlp %1 is already the latest release.</source>
-        <translation>yt-dlp %1 ist bereits die neueste Version.</translation>
-    </message>
-    <message>
-        <source>Update yt-dlp…</source>
-        <translation>yt-dlp aktualisieren…</translation>
-    </message>
-    <message>
-        <source>Stops the yt-dlp update.</source>
-        <translation>Bricht die Aktualisierung von yt-dlp ab.</translation>
-    </message>
-    <message>
-        <source>Downloads the newest yt-dlp release.</source>
-        <translation>Lädt die neueste Version von yt-dlp.</translation>
-    </message>
-    <message>
-        <source>Converted to H.264 MP4 with ffmpeg.</source>
-        <translation>Mit ffmpeg in H.264-MP4 umgewandelt.</translation>
-    </message>
-    <message>
-        <source>Repackaged as MP4 without re-encoding the video.</source>
-        <translation>Als MP4 neu verpackt, ohne das Video neu zu kodieren.</translation>
-    </message>
-    <message>
-        <source>Downloaded %1</source>
-        <translation>%1 heruntergeladen</translation>
-    </message>
-    <message>
-        <source>Download failed: %1</source>
-        <translation>Download fehlgeschlagen: %1</translation>
-    </message>
-    <message>
-        <source>A link to a video page or a direct link to a media file.</source>
-        <translation>Ein Link auf eine Videoseite oder direkt auf eine Mediendatei.</translation>
-    </message>
-    <message>
-        <source>Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio only returns just the sound, as an M4A when Force MP4 is on.</source>
-        <translation>Beste Qualität nimmt die besten Streams, die zu den MP4-Einstellungen passen; 4K nimmt den besten Stream bis 2160p, auch wenn er umgewandelt werden muss; 1080p, 720p und 480p begrenzen die Auflösung und brauchen weniger Platz. Nur Ton liefert nur den Ton, als M4A, wenn „Immer MP4“ an ist.</translation>
-    </message>
-    <message>
-        <source>Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with ffmpeg.</source>
-        <translation>Liefert eine MP4-Datei. Video, das dieser Computer aus einer MP4 abspielen kann (H.264, HEVC und AV1, wo die Grafikhardware es dekodiert), wird in Sekunden ohne Neukodierung neu verpackt; alles andere, etwa VP9, wird mit ffmpeg in H.264 umgewandelt.</translation>
-    </message>
-    <message>
-        <source>Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, and larger files.</source>
-        <translation>Kodiert auch AV1-Video in H.264 um, damit die Datei auf älteren Computern, Telefonen, Fernsehern und anderen Geräten läuft. Langsamer, und größere Dateien.</translation>
-    </message>
-    <message>
-        <source>Downloads the video at the link as one file.</source>
-        <translation>Lädt das Video hinter dem Link als eine Datei herunter.</translation>
-    </message>
-    <message>
-        <source>Stops the download.</source>
-        <translation>Bricht den Download ab.</translation>
-    </message>
-    <message>
-        <source>yt-dlp download progress</source>
-        <translation>Fortschritt des yt-dlp-Downloads</translation>
-    </message>
-    <message>
-        <source>Shows the file in your file manager.</source>
-        <translation>Zeigt die Datei in deinem Dateimanager.</translation>
-    </message>
-    <message>
-        <source>Downloaded file</source>
-        <translation>Heruntergeladene Datei</translation>
-    </message>
-    <message>
-        <source>The download&apos;s error; select it to copy it.</source>
-        <translation>Der Fehler des Downloads; markiere ihn, um ihn zu kopieren.</translation>
-    </message>
-    <message>
-        <source>The yt-dlp update&apos;s status.</source>
-        <translation>Der Stand der yt-dlp-Aktualisierung.</translation>
-    </message>
-    <message>
-        <source>&amp;Open</source>
-        <translation>Ö&amp;ffnen</translation>
-    </message>
-    <message>
-        <source>Could not open %1: no application is set to open this kind of file.</source>
-        <translation>%1 konnte nicht geöffnet werden: Für diese Art Datei ist kein Programm eingestellt.</translation>
-    </message>
-    <message>
-        <source>&amp;Copy Path</source>
-        <translation>Pfad &amp;kopieren</translation>
-    </message>
-    <message>
-        <source>Show in &amp;Folder</source>
-        <translation>Im &amp;Ordner zeigen</translation>
-    </message>
-    <message>
-        <source>&amp;Save a Copy…</source>
-        <translation>Kopie &amp;sichern…</translation>
-    </message>
-    <message>
-        <source>%1 already exists; it was left as it was.</source>
-        <translation>%1 gibt es schon; die Datei blieb unverändert.</translation>
-    </message>
-    <message>
-        <source>Could not save a copy as %1: %2</source>
-        <translation>Die Kopie konnte nicht als %1 gesichert werden: %2</translation>
+        <source>stream %1 of %2</source>
+        <translation>Datenstrom %1 von %2</translation>
     </message>
 </context>
 <context>
@@ -364,6 +372,85 @@
     <message>
         <source>Could not check for updates.</source>
         <translation>Die Suche nach Updates ist fehlgeschlagen.</translation>
+    </message>
+</context>
+<context>
+    <name>ToolsBox</name>
+    <message>
+        <source>Bundled tools</source>
+        <translation>Mitgelieferte Werkzeuge</translation>
+    </message>
+    <message>
+        <source>yt-dlp download progress</source>
+        <translation>Fortschritt des yt-dlp-Downloads</translation>
+    </message>
+    <message>
+        <source>The yt-dlp update&apos;s status.</source>
+        <translation>Der Stand der yt-dlp-Aktualisierung.</translation>
+    </message>
+    <message>
+        <source>Downloading yt-dlp… %1%</source>
+        <translation>yt-dlp wird geladen… %1 %</translation>
+    </message>
+    <message>
+        <source>%1 version: %2</source>
+        <translation>%1-Version: %2</translation>
+    </message>
+    <message>
+        <source>not known yet</source>
+        <translation>noch nicht bekannt</translation>
+    </message>
+    <message>
+        <source>updated · bundled copy is %1</source>
+        <translation>aktualisiert · mitgelieferte Kopie ist %1</translation>
+    </message>
+    <message>
+        <source>missing</source>
+        <translation>fehlt</translation>
+    </message>
+    <message>
+        <source>bundled</source>
+        <translation>mitgeliefert</translation>
+    </message>
+    <message>
+        <source>Downloads the latest release into your data folder.</source>
+        <translation>Lädt die neueste Version in deinen Datenordner.</translation>
+    </message>
+    <message>
+        <source>Waiting for another update to finish…</source>
+        <translation>Warte, bis eine andere Aktualisierung fertig ist…</translation>
+    </message>
+    <message>
+        <source>Verifying the download…</source>
+        <translation>Download wird geprüft…</translation>
+    </message>
+    <message>
+        <source>Installing…</source>
+        <translation>Wird installiert…</translation>
+    </message>
+    <message>
+        <source>Updated to yt-dlp %1.</source>
+        <translation>Auf yt-dlp %1 aktualisiert.</translation>
+    </message>
+    <message>
+        <source>yt-dlp %1 is already the latest release.</source>
+        <translation>yt-dlp %1 ist bereits die neueste Version.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Update yt-dlp…</source>
+        <translation>yt-dlp aktualisieren…</translation>
+    </message>
+    <message>
+        <source>Stops the yt-dlp update.</source>
+        <translation>Bricht die Aktualisierung von yt-dlp ab.</translation>
+    </message>
+    <message>
+        <source>Downloads the newest yt-dlp release.</source>
+        <translation>Lädt die neueste Version von yt-dlp.</translation>
     </message>
 </context>
 </TS>

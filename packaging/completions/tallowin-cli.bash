@@ -22,7 +22,7 @@ _tallowin_cli() {
                 COMPREPLY=($(compgen -d -- "$cur"))
             elif [[ "$cur" == -* ]]; then
                 COMPREPLY=($(compgen -W '--quality --output-dir --force-mp4 --no-force-mp4 --compatible-mp4 --json \
-                    --help' -- "$cur"))
+                    --update-and-retry --help' -- "$cur"))
             fi ;;
         update-ytdlp)
             COMPREPLY=($(compgen -W '--help' -- "$cur")) ;;

@@ -23,3 +23,5 @@ complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l no-force-m
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l compatible-mp4 \
     -d 'Also re-encode AV1 video to H.264'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l json -d 'Print one JSON object'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l update-and-retry \
+    -d 'Update yt-dlp and try again when that may cure a failure'

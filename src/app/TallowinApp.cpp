@@ -19,6 +19,7 @@ TallowinApp::TallowinApp() : TallowinApp(Options{}) {}
 
 TallowinApp::TallowinApp(Options options)
     : m_updater(std::move(options.update), std::move(options.status)), m_appUpdater(std::move(options.appUpdates)),
+      m_tester(std::move(options.download)), m_versions(m_updater, std::move(options.version)),
       m_window(std::make_unique<QMainWindow>()) {
     m_window->setObjectName(QStringLiteral("main"));
     m_window->setWindowTitle(tr("Tallowin"));
@@ -30,7 +31,7 @@ TallowinApp::TallowinApp(Options options)
     m_open = options.services.open;
     if (!m_open)
         m_open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
-    m_contentView = new ContentView(m_updater, std::move(options.services), m_window.get());
+    m_contentView = new ContentView(m_updater, m_tester, m_versions, std::move(options.services), m_window.get());
     m_window->setCentralWidget(m_contentView);
     // The window's size is the content's: 460 wide, as tall as it needs, not resizable.
     m_window->layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -87,8 +88,8 @@ AboutDialog* TallowinApp::showAbout() {
     // What the window already looked up; the dialog never runs a tool on the GUI thread.
     if (const auto& status = m_updater.status())
         facts.ytdlp = status->active.version;
-    facts.ffmpeg = m_contentView->ffmpegVersion();
-    facts.deno = m_contentView->denoVersion();
+    facts.ffmpeg = m_versions.ffmpeg();
+    facts.deno = m_versions.deno();
     facts.licensesFolder = Platform::packageRoot() / "Contents" / "Resources" / "licenses";
     facts.open = m_open;
     auto* dialog = new AboutDialog(std::move(facts), m_window.get());
@@ -161,7 +162,7 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
 void TallowinApp::stopWork() {
     // A download's tool gets SIGTERM; an update gives up at its next cancellation point or, past
     // the last one, finishes its install. The destructors then wait for the threads.
-    m_contentView->tester().cancel();
+    m_tester.cancel();
     if (m_updater.isRunning())
         m_updater.cancel();
 }

@@ -1,8 +1,10 @@
 #pragma once
 
-#include "app/AppUpdater.h"
 #include "app/ContentView.h"
-#include "app/YtdlpUpdater.h"
+#include "appcore/AppUpdater.h"
+#include "appcore/DownloadTester.h"
+#include "appcore/ToolVersions.h"
+#include "appcore/YtdlpUpdater.h"
 
 #include <QObject>
 
@@ -16,8 +18,9 @@ class QAction;
 class QMainWindow;
 class QMenu;
 
-// The application: the two long-lived models, the single window "main" with ContentView, and
-// the "Tallowin" menu. Create it after the QApplication; closing the window quits.
+// The application: the models (the two updaters, the download form's model and the tool versions),
+// the single window "main" with ContentView over them, and the "Tallowin" menu. Create it after
+// the QApplication; closing the window quits.
 class TallowinApp : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +28,8 @@ public:
     struct Options {
         YtdlpUpdater::UpdateFunction update;
         YtdlpUpdater::StatusFunction status;
+        DownloadTester::DownloadFunction download;
+        ToolVersions::VersionFunction version;
         ContentView::Services services;
         AppUpdater::Options appUpdates;
     };
@@ -41,6 +46,8 @@ public:
     QMainWindow& window() { return *m_window; }
     ContentView& contentView() { return *m_contentView; }
     YtdlpUpdater& updater() { return m_updater; }
+    DownloadTester& tester() { return m_tester; }
+    ToolVersions& toolVersions() { return m_versions; }
     AppUpdater& appUpdater() { return m_appUpdater; }
     QMenu& menu() { return *m_menu; }
 
@@ -64,6 +71,8 @@ private:
     // Declared before the window so they outlive it.
     YtdlpUpdater m_updater;
     AppUpdater m_appUpdater;
+    DownloadTester m_tester;
+    ToolVersions m_versions;
     std::unique_ptr<QMainWindow> m_window;
     ContentView* m_contentView = nullptr;
     QMenu* m_menu = nullptr;

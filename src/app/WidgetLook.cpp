@@ -1,6 +1,8 @@
 #include "app/WidgetLook.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QLabel>
 #include <QStyle>
 #include <QWidget>
 
@@ -87,6 +89,42 @@ QIcon symbol(const char* name) {
                                     QApplication::style()->standardIcon(mapping.fallback));
     }
     return {};
+}
+
+QLabel* makeLabel(const QString& text, QWidget* parent, const char* name) {
+    auto* label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    if (name)
+        label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QLabel* makeIconLabel(QWidget* parent, const char* name) {
+    auto* icon = new QLabel(parent);
+    icon->setObjectName(QString::fromLatin1(name));
+    icon->setFixedSize(16, 16);
+    return icon;
+}
+
+void setSymbol(QLabel* icon, const char* symbol) {
+    if (!symbol) {
+        icon->clear();
+        icon->hide();
+        return;
+    }
+    icon->setPixmap(WidgetLook::symbol(symbol).pixmap(16, 16));
+    icon->setProperty("symbol", QString::fromLatin1(symbol));
+    icon->show();
+}
+
+void announce(QWidget* widget, const QString& text) {
+    // Qt 6.4 has no announcement event (QAccessibleAnnouncementEvent came with 6.8): the live
+    // label's name changes and an alert follows, which AT-SPI screen readers speak.
+    widget->setAccessibleName(text);
+    QAccessibleEvent changed(widget, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&changed);
+    QAccessibleEvent alert(widget, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 } // namespace WidgetLook

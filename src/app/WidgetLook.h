@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QIcon>
 
+class QLabel;
 class QWidget;
 
 // The window's few text styles and symbols, in one place so every row looks the same.
@@ -22,5 +23,14 @@ Tone toneOf(const QWidget* widget);
 // as fallback: "checkmark.shield", "arrow.down.to.line", "checkmark.circle.fill",
 // "checkmark.circle", "exclamationmark.triangle.fill".
 QIcon symbol(const char* name);
+
+// A plain-text label, with an object name when given.
+QLabel* makeLabel(const QString& text, QWidget* parent, const char* name = nullptr);
+// A 16 × 16 label for a symbol (setSymbol), hidden while it shows none.
+QLabel* makeIconLabel(QWidget* parent, const char* name);
+void setSymbol(QLabel* icon, const char* symbol);
+
+// Tells a screen reader what widget now says: its accessible name becomes text and an alert follows.
+void announce(QWidget* widget, const QString& text);
 
 } // namespace WidgetLook

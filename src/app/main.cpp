@@ -1,6 +1,6 @@
-#include "app/QuitOnSignal.h"
 #include "app/TallowinApp.h"
-#include "app/Translations.h"
+#include "appcore/QuitOnSignal.h"
+#include "appcore/Translations.h"
 
 #include <QApplication>
 

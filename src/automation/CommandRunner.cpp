@@ -1,6 +1,7 @@
 #include "automation/CommandRunner.h"
 
 #include "automation/CliOutput.h"
+#include "automation/FailureReport.h"
 #include "automation/StopOnSignal.h"
 #include "platform/OperationCancelled.h"
 
@@ -19,7 +20,7 @@ int CommandRunner::run(StopOnSignal& stop, SignalRule rule, const std::function<
         // The tools a signal stopped fail in their own words; the signal is the cause.
         if (signalEnds && stop.interrupted())
             return stop.exitStatus();
-        CliOutput::printError(error.what());
+        CliOutput::printError(FailureReport::text(error));
         return 1;
     }
 }

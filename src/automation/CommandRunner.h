@@ -20,9 +20,8 @@ enum class SignalRule {
 
 // Runs work on this thread and blocks until it returns. Its text goes to standard output through
 // CliOutput::printResult, whose status is returned (0, or 1 when it cannot be written); an
-// exception's text goes to standard error with status 1; a signal ends with stop.exitStatus() as
-// the rule says. Anything work shows on standard error must be gone when it returns or throws.
-// Never throws.
+// exception's text goes to standard error with status 1 (FailureReport's lines); a signal ends with stop.exitStatus()
+// as the rule says. Anything work shows on standard error must be gone when it returns or throws. Never throws.
 int run(StopOnSignal& stop, SignalRule rule, const std::function<std::string()>& work);
 
 } // namespace CommandRunner

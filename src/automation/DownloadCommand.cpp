@@ -4,6 +4,8 @@
 #include "automation/ActivityTicker.h"
 #include "automation/CliOutput.h"
 #include "automation/CommandRunner.h"
+#include "automation/DownloadRetry.h"
+#include "automation/FailureReport.h"
 #include "automation/QualityName.h"
 #include "automation/StopOnSignal.h"
 #include "download/DownloadProgressText.h"
@@ -96,6 +98,7 @@ DownloadCommand::DownloadCommand(CLI::App& app)
                         std::string("Compatible MP4 (H.264): ") + compatibleDescription + " Default: off.");
     m_command->add_flag(
         "--json", m_json, "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed).");
+    m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
 }
 
 bool DownloadCommand::selected() const {
@@ -128,13 +131,15 @@ int DownloadCommand::run(StopOnSignal& stop) {
         const bool several = urls.size() > 1;
         const int linkStatus = CommandRunner::run(stop, CommandRunner::SignalRule::signalEnds, [&, i]() -> std::string {
             try {
-                return download(urls[i], *quality, stop.token());
+                return DownloadRetry::run(
+                    m_updateAndRetry, stop.token(), [&] { return download(urls[i], *quality, stop.token()); });
             } catch (const OperationCancelled&) {
                 throw;
             } catch (const std::exception& error) {
                 if (!several)
                     throw;
-                throw std::runtime_error(m_urls[i] + ": " + error.what());
+                // The link first, then what the error says, with its plain sentence and hint.
+                throw std::runtime_error(m_urls[i] + ": " + FailureReport::text(error));
             }
         });
         if (stop.interrupted())

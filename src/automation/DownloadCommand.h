@@ -35,4 +35,5 @@ private:
     bool m_forceMP4 = true;
     bool m_compatibleMP4 = false;
     bool m_json = false;
+    bool m_updateAndRetry = false;
 };

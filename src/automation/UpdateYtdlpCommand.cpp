@@ -1,41 +1,10 @@
 #include "automation/UpdateYtdlpCommand.h"
 
-#include "automation/ActivityLine.h"
 #include "automation/CommandRunner.h"
 #include "automation/StopOnSignal.h"
-#include "ytdlp/YtdlpUpdateEngine.h"
+#include "automation/YtdlpUpdateRun.h"
 
 #include <CLI/CLI.hpp>
-
-#include <mutex>
-#include <string>
-
-namespace {
-
-// The text of a phase. Off a terminal each phase is one line, so the percentage is left out there.
-std::string phaseText(const YtdlpUpdatePhase& phase, bool withPercentage) {
-    switch (phase.kind) {
-    case YtdlpUpdatePhase::Kind::waiting:
-        return "Waiting for another update to finish\u2026";
-    case YtdlpUpdatePhase::Kind::downloading:
-        if (!withPercentage)
-            return "Downloading yt-dlp\u2026";
-        return "Downloading yt-dlp\u2026 " + std::to_string(static_cast<int>(phase.fraction * 100)) + "%";
-    case YtdlpUpdatePhase::Kind::verifying:
-        return "Verifying the download\u2026";
-    case YtdlpUpdatePhase::Kind::installing:
-        return "Installing\u2026";
-    }
-    return {};
-}
-
-std::string outcomeText(const YtdlpUpdateOutcome& outcome) {
-    if (outcome.kind == YtdlpUpdateOutcome::Kind::updated)
-        return "Updated to yt-dlp " + outcome.version + ".";
-    return "yt-dlp " + outcome.version + " is already the latest release.";
-}
-
-} // namespace
 
 UpdateYtdlpCommand::UpdateYtdlpCommand(CLI::App& app)
     : m_command(app.add_subcommand("update-ytdlp", "Download the latest yt-dlp release into your data folder.")) {
@@ -52,18 +21,6 @@ bool UpdateYtdlpCommand::selected() const {
 int UpdateYtdlpCommand::run(StopOnSignal& stop) {
     // A signal that came past the last cancellation point let the install finish: say so.
     return CommandRunner::run(stop, CommandRunner::SignalRule::cancelledEnds, [&stop] {
-        ActivityLine line(true);
-        std::mutex shownMutex;
-        std::string shown;
-        const auto progress = [&](YtdlpUpdatePhase phase) {
-            const std::string text = phaseText(phase, line.isTerminal());
-            std::lock_guard lock(shownMutex);
-            // A fraction arrives for every piece of the file; redraw only when the text changes.
-            if (text == shown)
-                return;
-            shown = text;
-            line.show(text);
-        };
-        return outcomeText(YtdlpUpdateEngine::update(progress, stop.token()));
+        return YtdlpUpdateRun::outcomeText(YtdlpUpdateRun::run(stop.token()));
     });
 }

@@ -10,8 +10,13 @@ DownloadError DownloadError::toolMissing(const std::string& toolName) {
         Kind::toolMissing, toolName, "Tallowin is missing its bundled " + toolName + ". Reinstall the app.");
 }
 
-DownloadError DownloadError::downloadFailed(const std::string& summary) {
-    return DownloadError(Kind::downloadFailed, summary, "Download failed: " + summary);
+DownloadError DownloadError::downloadFailed(const std::string& summary,
+                                            DownloadFailure failure,
+                                            std::optional<std::string> ytdlpVersion) {
+    DownloadError error(Kind::downloadFailed, summary, "Download failed: " + summary);
+    error.m_failure = failure;
+    error.m_ytdlpVersion = std::move(ytdlpVersion);
+    return error;
 }
 
 DownloadError DownloadError::conversionFailed(const std::string& summary) {

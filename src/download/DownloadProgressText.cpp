@@ -1,9 +1,28 @@
 #include "download/DownloadProgressText.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
+// Marks a text for the window's translators; lupdate reads this file. The value is the English text.
+#define QT_TRANSLATE_NOOP(context, text) text
+
 namespace {
+
+std::string translated(const DownloadProgressText::Translate& translate, const char* english) {
+    return translate ? translate(english) : std::string(english);
+}
+
+// The template with %1 and %2 replaced (each once, in either order).
+std::string filled(std::string text, const std::string& first, const std::string& second = {}) {
+    const std::size_t at = text.find("%1");
+    if (at != std::string::npos)
+        text.replace(at, 2, first);
+    const std::size_t next = text.find("%2", at == std::string::npos ? 0 : at + first.size());
+    if (next != std::string::npos)
+        text.replace(next, 2, second);
+    return text;
+}
 
 // The value with that many decimals, then the unit.
 std::string formatted(double value, int decimals, const char* unit = "") {
@@ -14,18 +33,26 @@ std::string formatted(double value, int decimals, const char* unit = "") {
 
 } // namespace
 
-std::string DownloadProgressText::phaseText(DownloadProgress::Phase phase) {
+std::string DownloadProgressText::phaseText(DownloadProgress::Phase phase, const Translate& translate) {
     switch (phase) {
     case DownloadProgress::Phase::downloading:
-        return "Downloading\u2026";
+        return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Downloading\u2026"));
     case DownloadProgress::Phase::merging:
-        return "Merging\u2026";
+        return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Merging\u2026"));
     case DownloadProgress::Phase::checking:
-        return "Checking the file\u2026";
+        return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Checking the file\u2026"));
     case DownloadProgress::Phase::converting:
-        return "Converting to MP4\u2026";
+        return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Converting to MP4\u2026"));
     }
     return {};
+}
+
+int DownloadProgressText::percent(double fraction) {
+    if (!std::isfinite(fraction))
+        return 0;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    // The small allowance keeps 0.29 (28.999… in binary) from reading 28.
+    return static_cast<int>(std::floor(fraction * 100 + 1e-9));
 }
 
 std::string DownloadProgressText::megabytes(std::int64_t bytes) {
@@ -59,29 +86,39 @@ std::string DownloadProgressText::duration(std::int64_t seconds) {
     return text;
 }
 
-std::string DownloadProgressText::describe(const DownloadProgress& progress) {
-    std::string text = phaseText(progress.phase);
-    std::string details;
-    auto add = [&details](const std::string& part) {
-        if (!details.empty())
-            details += " \u00b7 ";
-        details += part;
+std::string DownloadProgressText::details(const DownloadProgress& progress, const Translate& translate) {
+    std::string text;
+    auto add = [&text](const std::string& part) {
+        if (!text.empty())
+            text += " \u00b7 ";
+        text += part;
     };
+    auto say = [&translate](const char* english) { return translated(translate, english); };
     if (progress.fraction)
-        add(std::to_string(static_cast<int>(std::floor(*progress.fraction * 100 + 1e-9))) + "%");
+        add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1%")), std::to_string(percent(*progress.fraction))));
     if (progress.phase == DownloadProgress::Phase::downloading) {
         if (progress.bytes && progress.totalBytes)
-            add(megabytes(*progress.bytes) + " of " + megabytes(*progress.totalBytes) + " MB");
+            add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1 of %2 MB")),
+                       megabytes(*progress.bytes),
+                       megabytes(*progress.totalBytes)));
         else if (progress.bytes)
-            add(megabytes(*progress.bytes) + " MB");
+            add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1 MB")), megabytes(*progress.bytes)));
         if (progress.bytesPerSecond)
             add(speed(*progress.bytesPerSecond));
         if (progress.etaSeconds)
-            add(duration(*progress.etaSeconds) + " left");
+            add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1 left")), duration(*progress.etaSeconds)));
         if (progress.streamCount > 1 && progress.stream > 0)
-            add("stream " + std::to_string(progress.stream) + " of " + std::to_string(progress.streamCount));
+            add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "stream %1 of %2")),
+                       std::to_string(progress.stream),
+                       std::to_string(progress.streamCount)));
     }
-    if (!details.empty())
-        text += " " + details;
+    return text;
+}
+
+std::string DownloadProgressText::describe(const DownloadProgress& progress, const Translate& translate) {
+    std::string text = phaseText(progress.phase, translate);
+    const std::string known = details(progress, translate);
+    if (!known.empty())
+        text += " " + known;
     return text;
 }

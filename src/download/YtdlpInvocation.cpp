@@ -1,6 +1,7 @@
 #include "download/YtdlpInvocation.h"
 
 #include "download/DownloadError.h"
+#include "download/DownloadFailure.h"
 #include "download/FormatSelection.h"
 #include "download/WorkFolder.h"
 #include "download/YtdlpProgressParser.h"
@@ -166,8 +167,15 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         std::error_code ignored;
         fs::remove(link, ignored);
     }
-    if (result.status != 0)
-        throw DownloadError::downloadFailed(Text::summarize(withoutProgressLines(result.standardError)));
+    if (result.status != 0) {
+        const std::string standardError = withoutProgressLines(result.standardError);
+        const std::string summary = Text::summarize(standardError);
+        // The log keeps yt-dlp's whole line; the user is spared its advice that does not apply here.
+        ytdlpLog()->info("yt-dlp failed with status {}: {}", result.status, summary);
+        throw DownloadError::downloadFailed(DownloadFailure::withoutBugReport(summary),
+                                            DownloadFailure::classify(standardError, result.status),
+                                            installation.version);
+    }
     return producedFile(result.standardOutput, workFolder);
 }
 

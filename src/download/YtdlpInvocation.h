@@ -32,7 +32,8 @@ std::vector<std::string> arguments(const std::string& url, VideoQuality quality,
 // line is read as it arrives and handed to onProgress (on this thread, unthrottled). Makes and
 // removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
 // it cannot be made).
-// Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error),
+// Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error
+// less yt-dlp's bug-report sentence, what it means, and the installation's version),
 // DownloadError::noOutputFile, OperationCancelled, and std::system_error when yt-dlp cannot be
 // launched.
 std::filesystem::path run(const YtdlpInstallation& installation,

@@ -11,6 +11,7 @@
 #include "tools/ToolProcess.h"
 #include "tools/Uuid.h"
 #include "ytdlp/ReleaseSignature.h"
+#include "ytdlp/LatestYtdlpRelease.h"
 #include "ytdlp/YtdlpLog.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateError.h"
@@ -245,6 +246,10 @@ Channel newestChannel(std::stop_token stopToken) {
         nightlyTag = latestTag(nightly, stopToken);
     }
     ytdlpLog()->info("Latest yt-dlp: stable {}, nightly {}", stableTag.value_or("?"), nightlyTag.value_or("?"));
+    for (const std::optional<std::string>* tag : {&stableTag, &nightlyTag}) {
+        if (*tag)
+            LatestYtdlpRelease::note(**tag);
+    }
     if (nightlyTag && (!stableTag || YtdlpVersion::compare(*nightlyTag, *stableTag) > 0))
         return nightly;
     return stable;

@@ -72,4 +72,18 @@ bool looksValid(std::string_view text) {
     return true;
 }
 
+std::optional<std::chrono::sys_days> releaseDate(std::string_view text) {
+    if (!looksValid(text))
+        return std::nullopt;
+    const std::vector<std::int64_t> parts = components(text);
+    if (parts[0] < 1 || parts[0] > 9999 || parts[1] < 1 || parts[1] > 12 || parts[2] < 1 || parts[2] > 31)
+        return std::nullopt;
+    const std::chrono::year_month_day day{std::chrono::year(static_cast<int>(parts[0])),
+                                          std::chrono::month(static_cast<unsigned>(parts[1])),
+                                          std::chrono::day(static_cast<unsigned>(parts[2]))};
+    if (!day.ok())
+        return std::nullopt;
+    return std::chrono::sys_days(day);
+}
+
 } // namespace YtdlpVersion

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string_view>
 
 // Reads and orders yt-dlp version texts ("2025.01.15", "2025.01.16.232519"). Versions stay
@@ -12,5 +14,9 @@ int compare(std::string_view a, std::string_view b);
 
 // At least three dot-separated pieces, each a strict signed 64-bit decimal integer.
 bool looksValid(std::string_view text);
+
+// The day a release version names by its first three pieces, year, month and day ("2025.01.16.232519"
+// was built on 16 January 2025). Absent when the text is not valid or those pieces make no date.
+std::optional<std::chrono::sys_days> releaseDate(std::string_view text);
 
 } // namespace YtdlpVersion

@@ -1,11 +1,14 @@
 #include "QuietOffscreen.h"
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
 #include "app/ContentView.h"
 #include "app/ElidedLabel.h"
+#include "app/ToolsBox.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
-#include "app/YtdlpUpdater.h"
+#include "appcore/DownloadTester.h"
+#include "appcore/ToolVersions.h"
+#include "appcore/YtdlpUpdater.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,6 +54,8 @@ struct Harness {
     DownloadProgressHandler downloadProgress;
     std::vector<std::filesystem::path> revealed;
     std::unique_ptr<YtdlpUpdater> updater;
+    std::unique_ptr<DownloadTester> tester;
+    std::unique_ptr<ToolVersions> versions;
     std::unique_ptr<QWidget> host; // a plain top-level parent, as the window is
     ContentView* view = nullptr;
 
@@ -71,31 +76,34 @@ struct Harness {
                 return updates.wait(stop);
             },
             [this](std::stop_token stop) { return statusRuns.wait(stop); });
-        ContentView::Services services;
-        services.download = [this](const std::string&,
-                                   VideoQuality,
-                                   bool,
-                                   bool,
-                                   std::stop_token stop,
-                                   const DownloadProgressHandler& onProgress) {
+        tester = std::make_unique<DownloadTester>([this](const std::string&,
+                                                         VideoQuality,
+                                                         bool,
+                                                         bool,
+                                                         std::stop_token stop,
+                                                         const DownloadProgressHandler& onProgress) {
             {
                 std::lock_guard guard(mutex);
                 downloadProgress = onProgress;
             }
             return downloads.wait(stop);
-        };
-        services.version = [this](const std::filesystem::path& tool, std::stop_token stop) {
-            return tool.filename() == "ffmpeg" ? ffmpegRuns.wait(stop) : denoRuns.wait(stop);
-        };
+        });
+        versions =
+            std::make_unique<ToolVersions>(*updater, [this](const std::filesystem::path& tool, std::stop_token stop) {
+                return tool.filename() == "ffmpeg" ? ffmpegRuns.wait(stop) : denoRuns.wait(stop);
+            });
+        ContentView::Services services;
         services.reveal = [this](const std::filesystem::path& file, std::function<void()>) {
             revealed.push_back(file);
         };
         host = std::make_unique<QWidget>();
-        view = new ContentView(*updater, services, host.get());
+        view = new ContentView(*updater, *tester, *versions, services, host.get());
         host->show();
     }
     ~Harness() {
         host.reset();
+        versions.reset();
+        tester.reset();
         updater.reset();
     }
 
@@ -138,7 +146,7 @@ private slots:
         downloading.bytesPerSecond = 2'100'000;
         downloading.etaSeconds = 20;
         QTest::newRow("downloading") << downloading << "Downloading…"
-                                     << "27% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left" << 1000;
+                                     << "27% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left · stream 1 of 2" << 1000;
         DownloadProgress noLength;
         noLength.bytes = 1'500'000;
         QTest::newRow("noLength") << noLength << "Downloading…"
@@ -161,7 +169,7 @@ private slots:
         QFETCH(int, barMaximum);
         Harness h;
         h.child<QLineEdit>("urlField")->setText(QStringLiteral("https://a.test/v"));
-        h.view->tester().start();
+        h.tester->start();
         QTRY_COMPARE(h.downloads.calls(), 1);
         h.report(progress);
         QTRY_COMPARE(h.child<QLabel>("statusRunning")->text(), running);
@@ -331,7 +339,7 @@ private slots:
     void progressTextOfOddFractions() {
         QFETCH(double, fraction);
         QFETCH(QString, text);
-        QCOMPARE(ContentView::progressText(fraction), text);
+        QCOMPARE(ToolsBox::progressText(fraction), text);
     }
 
     void statusViewFollowsTheForm_data() {
@@ -374,7 +382,7 @@ private slots:
         if (scenario == "failed")
             h.downloads.answer(0, []() -> DownloadedVideo { throw std::runtime_error("yt-dlp failed: 404"); });
         if (scenario != "idle" && scenario != "running")
-            QTRY_VERIFY(h.updater && h.view->tester().state().kind != DownloadTester::State::Kind::running);
+            QTRY_VERIFY(h.updater && h.tester->state().kind != DownloadTester::State::Kind::running);
         for (const char* part : {"statusRunning", "statusFinished", "statusFailed"})
             QCOMPARE(h.shown(part), visible == part);
         QCOMPARE(h.shown("statusNote") ? h.child<QLabel>("statusNote")->text() : QString(), note);
@@ -396,7 +404,7 @@ private slots:
         if (running) {
             QVERIFY(h.child<QComboBox>("qualityPicker")->isEnabled()); // controls stay usable
             h.child<QPushButton>("downloadCancelButton")->click();
-            QCOMPARE(h.view->tester().state().kind, DownloadTester::State::Kind::idle);
+            QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
         }
     }
 
@@ -420,10 +428,10 @@ private slots:
         QComboBox* picker = h.child<QComboBox>("qualityPicker");
         QCOMPARE(picker->currentText(), QString("Highest quality"));
         picker->setCurrentIndex(picker->findText("720p"));
-        QCOMPARE(h.view->tester().quality(), VideoQuality::p720);
+        QCOMPARE(h.tester->quality(), VideoQuality::p720);
         picker->setCurrentIndex(picker->findText("Audio only"));
-        QCOMPARE(h.view->tester().quality(), VideoQuality::audioOnly);
-        h.view->tester().setQuality(VideoQuality::p2160);
+        QCOMPARE(h.tester->quality(), VideoQuality::audioOnly);
+        h.tester->setQuality(VideoQuality::p2160);
         QCOMPARE(picker->currentText(), QString("4K"));
     }
 
@@ -434,11 +442,11 @@ private slots:
         QVERIFY(force->isChecked());
         QVERIFY(h.shown("compatibleToggle"));
         compatible->click();
-        QVERIFY(h.view->tester().compatibleMP4());
+        QVERIFY(h.tester->compatibleMP4());
         force->click();
-        QVERIFY(!h.view->tester().forceMP4());
+        QVERIFY(!h.tester->forceMP4());
         QVERIFY(!h.shown("compatibleToggle"));
-        QVERIFY(h.view->tester().compatibleMP4());
+        QVERIFY(h.tester->compatibleMP4());
         force->click();
         QVERIFY(h.shown("compatibleToggle"));
         QVERIFY(compatible->isChecked());
@@ -462,13 +470,13 @@ private slots:
         field->setText(text);
         QCOMPARE(h.child<QPushButton>("downloadButton")->isEnabled(), enabled);
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(h.view->tester().state().kind,
+        QCOMPARE(h.tester->state().kind,
                  enabled ? DownloadTester::State::Kind::running : DownloadTester::State::Kind::idle);
         QTest::qWait(50);
         QCOMPARE(h.downloads.calls(), enabled ? 1 : 0); // Return starts exactly one download
     }
 
-    // Quitting takes the view down; a yt-dlp that never answers its version must not hold it.
+    // Quitting takes the models down; a yt-dlp that never answers its version must not hold it.
     void closingStopsAHungStatusLookup() {
         std::mutex mutex;
         std::condition_variable_any wake;
@@ -482,13 +490,15 @@ private slots:
             stopped = stop.stop_requested();
             return YtdlpStatus{};
         });
-        ContentView::Services services;
-        services.version = [](const std::filesystem::path&, std::stop_token) { return std::optional<std::string>(); };
+        DownloadTester tester;
+        auto versions = std::make_unique<ToolVersions>(
+            updater, [](const std::filesystem::path&, std::stop_token) { return std::optional<std::string>(); });
         auto host = std::make_unique<QWidget>();
-        new ContentView(updater, services, host.get());
+        new ContentView(updater, tester, *versions, {}, host.get());
         host->show();
         QTRY_COMPARE(calls.load(), 1);
-        host.reset(); // joins the lookup
+        host.reset();
+        versions.reset(); // joins the lookup
         QVERIFY(stopped.load());
     }
 
@@ -504,7 +514,7 @@ private slots:
         }
         QTRY_COMPARE(h.downloads.stopsSeen(), h.downloads.calls());
         QTest::qWait(50);
-        QCOMPARE(h.view->tester().state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
         QVERIFY(h.shown("downloadButton"));
     }
 };

@@ -1,8 +1,8 @@
 #include "QuietOffscreen.h"
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
-#include "app/QuitOnSignal.h"
 #include "app/TallowinApp.h"
+#include "appcore/QuitOnSignal.h"
 #include "support/LocalHttpServer.h"
 #include "support/Sandbox.h"
 
@@ -47,10 +47,10 @@ struct Harness {
             return updates.wait(stop);
         };
         options.status = [](std::stop_token) { return YtdlpStatus{}; };
-        options.services.version = [](const std::filesystem::path&, std::stop_token) {
+        options.version = [](const std::filesystem::path&, std::stop_token) {
             return std::optional<std::string>("1.0");
         };
-        options.services.download =
+        options.download =
             [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
                 return downloads.wait(stop);
             };
@@ -134,7 +134,7 @@ private slots:
         QTRY_COMPARE(h.downloads.calls(), 1);
         QTest::qWait(100);
         QCOMPARE(h.downloads.calls(), 1);
-        h.app->contentView().tester().cancel();
+        h.app->tester().cancel();
     }
 
     void checkForUpdatesIsDisabledWithoutAFeed() {
@@ -238,8 +238,8 @@ private slots:
             h.app->launch();
             h.app->updateYtdlp();
             QTRY_COMPARE(h.updates.calls(), 1);
-            h.app->contentView().tester().setUrlText("https://example.com/v");
-            h.app->contentView().tester().start();
+            h.app->tester().setUrlText("https://example.com/v");
+            h.app->tester().start();
             QTRY_COMPARE(h.downloads.calls(), 1);
             installer = std::jthread([&] {
                 QThread::msleep(200);
@@ -268,8 +268,8 @@ private slots:
         Harness h("");
         connect(&quitOnSignal, &QuitOnSignal::received, h.app.get(), &TallowinApp::quitAfterSignal);
         h.app->launch();
-        h.app->contentView().tester().setUrlText("https://example.com/v");
-        h.app->contentView().tester().start();
+        h.app->tester().setUrlText("https://example.com/v");
+        h.app->tester().start();
         QTRY_COMPARE(h.downloads.calls(), 1);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
         QTimer::singleShot(0, [number] { ::kill(::getpid(), number); });

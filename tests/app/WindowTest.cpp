@@ -1,13 +1,13 @@
 #include "QuietOffscreen.h"
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
-#include "app/FileCopy.h"
 #include "app/FittingScrollArea.h"
 #include "app/TallowinApp.h"
-#include "app/Translations.h"
 #include "app/WrappingLabel.h"
+#include "appcore/Translations.h"
+#include "platform/FileCopy.h"
 #include "support/Sandbox.h"
 
 #include <QAccessible>
@@ -64,10 +64,10 @@ struct Harness {
             status.active = {"/pkg/yt-dlp", "2025.01.15", YtdlpInstallation::Source::bundled};
             return status;
         };
-        options.services.version = [](const std::filesystem::path& tool, std::stop_token) {
+        options.version = [](const std::filesystem::path& tool, std::stop_token) {
             return std::optional<std::string>(tool.filename() == "ffmpeg" ? "7.1.1" : "2.1.4");
         };
-        options.services.download =
+        options.download =
             [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
                 return downloads.wait(stop);
             };
@@ -180,7 +180,7 @@ private slots:
             h.downloads.answer(0, []() -> DownloadedVideo { throw std::runtime_error("yt-dlp failed"); });
         else
             QTest::keyClick(h.focus(), Qt::Key_Escape);
-        QTRY_VERIFY(h.app->contentView().tester().state().kind != DownloadTester::State::Kind::running);
+        QTRY_VERIFY(h.app->tester().state().kind != DownloadTester::State::Kind::running);
         QCOMPARE(h.focus()->objectName(), from);
         QVERIFY(h.focus() != h.child<QWidget>("updateButton"));
     }
@@ -189,10 +189,10 @@ private slots:
         Harness h;
         QLineEdit* field = h.child<QLineEdit>("urlField");
         QTest::keyClick(field, Qt::Key_Escape); // nothing runs: nothing happens
-        QCOMPARE(h.app->contentView().tester().state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::idle);
         h.download({});
         QTest::keyClick(h.child<QComboBox>("qualityPicker"), Qt::Key_Escape);
-        QCOMPARE(h.app->contentView().tester().state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::idle);
         QTRY_COMPARE(h.downloads.stopsSeen(), 1);
     }
 

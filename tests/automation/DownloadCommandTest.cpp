@@ -1,7 +1,9 @@
 #include "DownloadFakes.h"
+#include "ReleaseService.h"
 #include "support/CliRun.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
+#include "tools/BundledTools.h"
 #include "tools/ToolProcess.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +13,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <ostream>
 #include <sstream>
+#include <regex>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -22,12 +26,13 @@ namespace {
 
 // Runs `tallowin-cli download ...` against the sandbox (the runner passes on only four variables,
 // so env(1) hands the sandbox's locations to the command).
-ToolProcessResult runDownload(const std::vector<std::string>& arguments) {
+ToolProcessResult runDownload(const std::vector<std::string>& arguments,
+                              const std::vector<std::string>& variables = {}) {
     std::vector<std::string> all{"TALLOWIN_PACKAGE_ROOT=" + Sandbox::packageRoot().string(),
                                  "XDG_CACHE_HOME=" + Sandbox::cacheHome().string(),
-                                 "XDG_DATA_HOME=" + Sandbox::dataHome().string(),
-                                 cliPath().string(),
-                                 "download"};
+                                 "XDG_DATA_HOME=" + Sandbox::dataHome().string()};
+    all.insert(all.end(), variables.begin(), variables.end());
+    all.insert(all.end(), {cliPath().string(), "download"});
     all.insert(all.end(), arguments.begin(), arguments.end());
     return ToolProcess::run("/usr/bin/env", all);
 }
@@ -167,7 +172,9 @@ TEST_F(DownloadCommand, AFailureIsItsTextOnStandardErrorAndStatusOne) {
     auto result = runDownload({"https://a.test/v"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.standardOutput, "");
-    EXPECT_EQ(result.standardError, "Download failed: [generic] Unsupported URL: https://a.test/v\n");
+    EXPECT_EQ(result.standardError,
+              "Download failed: [generic] Unsupported URL: https://a.test/v\n"
+              "yt-dlp does not know how to save a video from this link.\n");
 
     fs::remove(Sandbox::helpers() / "ffprobe");
     result = runDownload({"https://a.test/v"});
@@ -261,3 +268,67 @@ TEST_F(DownloadCommand, OffATerminalProgressShowsNowhere) {
     EXPECT_EQ(result.standardOutput.find("tallowin-progress"), std::string::npos) << result.standardOutput;
     EXPECT_EQ(result.standardOutput.find('\n'), result.standardOutput.size() - 1) << result.standardOutput;
 }
+
+// A yt-dlp whose extractor no longer matches the site, as yt-dlp reports it.
+const std::string unexpectedError = "echo 'ERROR: [ie] 7: Unable to extract title; please report this issue on  "
+                                    "https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate issue "
+                                    "template. Confirm you are on the latest version using  yt-dlp -U' >&2; exit 1\n";
+const std::string failed = "Download failed: [ie] 7: Unable to extract title\n"
+                           "yt-dlp could not read this page. The site may have changed.\n";
+const std::string updating = "Downloading yt-dlp\u2026\nVerifying the download\u2026\n";
+const std::string updated = updating + "Installing\u2026\nUpdated to yt-dlp 2026.12.01.\n";
+const std::string nothingNewer = updating + "yt-dlp 2025.01.15 is already the latest release.\n";
+const std::string hint =
+    "yt-dlp 2025.01.15 is N days old; sites change often. Run `tallowin-cli update-ytdlp` and try again.\n";
+
+static std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y.%m.%d", std::gmtime(&now));
+    return text;
+}
+
+struct AdviceRow {
+    const char* name;
+    std::string version;  // of the shipped copy
+    bool retry;           // --update-and-retry
+    std::string released; // the release service's latest stable; empty: it answers nothing
+    int status;
+    std::string err; // "N" stands for the days
+};
+
+class UpdateAdviceText : public DownloadCommand, public testing::WithParamInterface<AdviceRow> {};
+
+TEST_P(UpdateAdviceText, HintsOrUpdatesAndTriesAgain) {
+    const AdviceRow& row = GetParam();
+    fs::remove_all(BundledTools::supportDirectory());
+    DownloadFakes::installYtdlp(unexpectedError, row.version);
+    ReleaseService service;
+    if (!row.released.empty()) {
+        service.answerTag(YtdlpChannel::stable(), row.released);
+        service.publishAsset(YtdlpChannel::stable(),
+                             "#!/bin/sh\nif [ \"$1\" = --version ]; then echo " + row.released +
+                                 "; exit 0; fi\n: > new.webm; echo \"$PWD/new.webm\"\n");
+    }
+    std::vector<std::string> arguments{"--no-force-mp4", "https://a.test/v"};
+    if (row.retry)
+        arguments.insert(arguments.begin(), "--update-and-retry");
+    const auto result = runDownload(
+        arguments,
+        {"TALLOWIN_RELEASES_API_URL=" + service.baseUrl(), "TALLOWIN_RELEASES_WEB_URL=" + service.baseUrl()});
+    EXPECT_EQ(result.status, row.status);
+    EXPECT_EQ(std::regex_replace(result.standardError, std::regex("is [0-9]+ days old"), "is N days old"), row.err);
+    // Only the retry with the new copy succeeds, and it made the file.
+    EXPECT_EQ(result.standardOutput.ends_with("/new.webm\n"), row.status == 0) << result.standardOutput;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OldAndFreshCopies,
+    UpdateAdviceText,
+    testing::Values(AdviceRow{"oldCopyIsHinted", "2025.01.15", false, "", 1, failed + hint},
+                    AdviceRow{"freshCopyIsNot", today(), false, "", 1, failed},
+                    AdviceRow{"retry", "2025.01.15", true, "2026.12.01", 0, failed + updated},
+                    // The check found nothing newer: no second try, and no hint after it.
+                    AdviceRow{
+                        "retryNothingNewer", "2025.01.15", true, "2025.01.15", 1, failed + nothingNewer + failed}),
+    [](const auto& test) { return std::string(test.param.name); });

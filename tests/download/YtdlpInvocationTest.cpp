@@ -121,6 +121,17 @@ TEST(YtdlpInvocation, NonZeroExitIsDownloadFailedWithTheSummary) {
     }
 }
 
+TEST(YtdlpInvocation, TheLogKeepsTheBugReportSentenceTheUserIsSpared) {
+    const std::string error = "[ie] 7: Unable to extract title; please report this issue on  https://github.com/yt-dlp/"
+                              "yt-dlp/issues?q= , Confirm you are on the latest version using  yt-dlp -U";
+    DownloadFakes::installYtdlp("echo 'ERROR: " + error + "' >&2\nexit 1\n");
+    LogCapture log;
+    const fs::path work = Sandbox::makeTempFolder("work");
+    EXPECT_THROW(YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false),
+                 DownloadError);
+    EXPECT_TRUE(log.contains("yt-dlp failed with status 1: " + error));
+}
+
 TEST(YtdlpInvocation, MissingExecutableIsTheLaunchError) {
     const fs::path work = Sandbox::makeTempFolder("work");
     YtdlpInstallation missing{work / "no-such-yt-dlp", "1", YtdlpInstallation::Source::bundled};

@@ -1,5 +1,5 @@
-#include "../ReleaseService.h"
 #include "ReleaseAsset.h"
+#include "ReleaseService.h"
 #include "support/CliRun.h"
 #include "support/MediaRecipes.h"
 

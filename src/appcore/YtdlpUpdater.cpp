@@ -1,6 +1,6 @@
-#include "app/YtdlpUpdater.h"
+#include "appcore/YtdlpUpdater.h"
 
-#include "app/WriteState.h"
+#include "appcore/WriteState.h"
 #include "platform/OperationCancelled.h"
 #include "ytdlp/YtdlpResolver.h"
 #include "ytdlp/YtdlpUpdateEngine.h"

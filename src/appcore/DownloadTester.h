@@ -1,10 +1,13 @@
 #pragma once
 
-#include "app/WorkerRuns.h"
+#include "appcore/WorkerRuns.h"
+#include "appcore/YtdlpUpdater.h"
+#include "download/DownloadFailure.h"
 #include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"
 
+#include <QMetaObject>
 #include <QObject>
 #include <QString>
 
@@ -22,13 +25,17 @@ public:
     struct State {
         enum class Kind { idle, running, finished, failed };
         Kind kind = Kind::idle;
-        DownloadedVideo video; // finished
-        QString message;       // failed
+        DownloadedVideo video;      // finished
+        QString message;            // failed
+        DownloadFailure failure;    // failed: what yt-dlp's words mean (DownloadFailure::sentence)
+        bool updateAdvised = false; // failed: a newer yt-dlp is the likely cure (UpdateAdvice)
 
         static State idle() { return {}; }
-        static State running() { return {Kind::running, {}, {}}; }
-        static State finished(DownloadedVideo video) { return {Kind::finished, std::move(video), {}}; }
-        static State failed(QString message) { return {Kind::failed, {}, std::move(message)}; }
+        static State running() { return {Kind::running, {}, {}, {}, false}; }
+        static State finished(DownloadedVideo video) { return {Kind::finished, std::move(video), {}, {}, false}; }
+        static State failed(QString message, DownloadFailure failure = {}, bool updateAdvised = false) {
+            return {Kind::failed, {}, std::move(message), failure, updateAdvised};
+        }
         bool operator==(const State&) const = default;
     };
 
@@ -66,6 +73,11 @@ public:
     void start();
     // Stops the running download (its tool gets SIGTERM) and returns to idle at once.
     void cancel();
+    // "Update yt-dlp and Try Again": when the last download failed with updateAdvised, runs the
+    // ordinary update through updater (its state shows the progress and errors) and, when that
+    // installs a newer copy, starts the failed download again with the settings it had, whatever
+    // the form holds by then. updater must outlive the run.
+    void updateAndRetry(YtdlpUpdater& updater);
 
 signals:
     void urlTextChanged(const QString& text);
@@ -77,6 +89,14 @@ signals:
     void progressChanged();
 
 private:
+    // One download's settings, kept to try it again.
+    struct Request {
+        std::string url;
+        VideoQuality quality = VideoQuality::highest;
+        bool forceMP4 = true;
+        bool compatibleMP4 = false;
+    };
+    void run(const Request& request);
     void setState(State state);
 
     DownloadFunction m_download;
@@ -86,6 +106,8 @@ private:
     bool m_compatibleMP4 = false;
     State m_state;
     std::optional<DownloadProgress> m_progress;
+    std::optional<Request> m_lastRequest;
+    QMetaObject::Connection m_retryWatch; // the update that a retry waits for
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};
 };

@@ -1,4 +1,4 @@
-#include "app/FileCopy.h"
+#include "platform/FileCopy.h"
 
 #include <fcntl.h>
 #include <stdio.h>

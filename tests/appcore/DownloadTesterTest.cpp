@@ -1,6 +1,6 @@
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
-#include "app/DownloadTester.h"
+#include "appcore/DownloadTester.h"
 #include "download/DownloadError.h"
 #include "support/FakeTool.h"
 #include "support/Sandbox.h"
@@ -195,6 +195,38 @@ private slots:
         h.runs.answer(0, [] { return video("a.mp4"); });
     }
 
+    // "Update yt-dlp and Try Again": the ordinary update, then the failed download with its own settings.
+    void updateAndRetryDownloadsAgainAfterANewerCopyOnly_data() {
+        QTest::addColumn<bool>("newer");
+        QTest::newRow("updated") << true;
+        QTest::newRow("already current") << false;
+    }
+    void updateAndRetryDownloadsAgainAfterANewerCopyOnly() {
+        QFETCH(bool, newer);
+        Harness h;
+        YtdlpUpdater updater([newer](const auto&, std::stop_token) {
+            return newer ? YtdlpUpdateOutcome::updated("2026.12.09") : YtdlpUpdateOutcome::alreadyCurrent("2020.01.01");
+        });
+        h.tester->setUrlText("https://example.com/v");
+        h.tester->setQuality(VideoQuality::p720);
+        h.tester->start();
+        QTRY_COMPARE(h.runs.calls(), 1);
+        h.runs.answer(0, []() -> DownloadedVideo {
+            throw DownloadError::downloadFailed("x", {FailureKind::unreadablePage, 0}, "2020.01.01");
+        });
+        QTRY_COMPARE(h.tester->state().kind, DownloadTester::State::Kind::failed);
+        h.tester->setQuality(VideoQuality::p480);
+        h.tester->updateAndRetry(updater);
+        QTRY_COMPARE(updater.state().kind, YtdlpUpdater::State::Kind::finished);
+        QCOMPARE(h.tester->state().kind,
+                 newer ? DownloadTester::State::Kind::running : DownloadTester::State::Kind::failed);
+        if (newer) {
+            QTRY_COMPARE(h.runs.calls(), 2);
+            QCOMPARE(h.call(1).quality, VideoQuality::p720);
+            h.runs.answer(1, [] { return video("a.mp4"); });
+        }
+    }
+
     void runOutcomesBecomeStates_data() {
         QTest::addColumn<int>("ending");
         QTest::addColumn<DownloadTester::State::Kind>("kind");
@@ -353,5 +385,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(DownloadTesterTest)
+QTEST_GUILESS_MAIN(DownloadTesterTest)
 #include "DownloadTesterTest.moc"

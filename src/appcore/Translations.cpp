@@ -1,4 +1,4 @@
-#include "app/Translations.h"
+#include "appcore/Translations.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

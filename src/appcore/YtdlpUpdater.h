@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/WorkerRuns.h"
+#include "appcore/WorkerRuns.h"
 #include "ytdlp/YtdlpStatus.h"
 #include "ytdlp/YtdlpUpdateOutcome.h"
 #include "ytdlp/YtdlpUpdatePhase.h"

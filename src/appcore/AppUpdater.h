@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/AppcastFeed.h"
-#include "app/WorkerRuns.h"
+#include "appcore/AppcastFeed.h"
+#include "appcore/WorkerRuns.h"
 
 #include <QObject>
 #include <QString>

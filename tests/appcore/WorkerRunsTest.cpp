@@ -1,4 +1,4 @@
-#include "app/WorkerRuns.h"
+#include "appcore/WorkerRuns.h"
 
 #include <QObject>
 #include <QTest>
@@ -112,5 +112,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(WorkerRunsTest)
+QTEST_GUILESS_MAIN(WorkerRunsTest)
 #include "WorkerRunsTest.moc"

@@ -1,4 +1,4 @@
-#include "app/QuitOnSignal.h"
+#include "appcore/QuitOnSignal.h"
 
 #include <QSocketNotifier>
 

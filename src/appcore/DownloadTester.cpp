@@ -1,7 +1,9 @@
-#include "app/DownloadTester.h"
+#include "appcore/DownloadTester.h"
 
-#include "app/WriteState.h"
+#include "appcore/WriteState.h"
+#include "download/DownloadError.h"
 #include "download/PageUrl.h"
+#include "download/UpdateAdvice.h"
 #include "download/VideoDownloader.h"
 #include "platform/OperationCancelled.h"
 
@@ -61,16 +63,33 @@ void DownloadTester::start() {
     const std::optional<QString> link = url();
     if (!link)
         return;
+    run({link->toStdString(), m_quality, m_forceMP4, m_compatibleMP4});
+}
+
+void DownloadTester::updateAndRetry(YtdlpUpdater& updater) {
+    if (m_state.kind != State::Kind::failed || !m_state.updateAdvised || !m_lastRequest)
+        return;
+    disconnect(m_retryWatch);
+    updater.start(); // ignored while a run is under way: its outcome counts all the same
+    m_retryWatch = connect(&updater, &YtdlpUpdater::stateChanged, this, [this, &updater] {
+        const YtdlpUpdater::State& update = updater.state();
+        if (update.kind == YtdlpUpdater::State::Kind::running)
+            return;
+        disconnect(m_retryWatch);
+        // The same copy again would fail the same way.
+        if (update.kind == YtdlpUpdater::State::Kind::finished &&
+            update.outcome.kind == YtdlpUpdateOutcome::Kind::updated && m_lastRequest)
+            run(*m_lastRequest);
+    });
+}
+
+void DownloadTester::run(const Request& request) {
     if (m_state.kind == State::Kind::running)
         return;
+    m_lastRequest = request;
     setState(State::running());
 
-    m_runs.start([this,
-                  download = m_download,
-                  url = link->toStdString(),
-                  quality = m_quality,
-                  forceMP4 = m_forceMP4,
-                  compatibleMP4 = m_compatibleMP4](std::stop_token stopToken, const WorkerRuns::Poster& back) {
+    m_runs.start([this, download = m_download, request](std::stop_token stopToken, const WorkerRuns::Poster& back) {
         auto deliver = [this, &back](State state) {
             back.postIfCurrent([this, state = std::move(state)]() mutable { setState(std::move(state)); });
         };
@@ -84,9 +103,14 @@ void DownloadTester::start() {
             });
         };
         try {
-            deliver(State::finished(download(url, quality, forceMP4, compatibleMP4, stopToken, report)));
+            deliver(State::finished(
+                download(request.url, request.quality, request.forceMP4, request.compatibleMP4, stopToken, report)));
         } catch (const OperationCancelled&) {
             deliver(State::idle());
+        } catch (const DownloadError& error) {
+            // Advised here, on the worker, with the clock of the moment it failed.
+            deliver(State::failed(
+                QString::fromStdString(error.what()), error.failure(), UpdateAdvice::forFailure(error).has_value()));
         } catch (const std::exception& error) { // DownloadError's what() is its user-facing text
             deliver(State::failed(QString::fromStdString(error.what())));
         } catch (...) {

@@ -1,6 +1,6 @@
-#include "ScriptedRuns.h"
+#include "support/ScriptedRuns.h"
 
-#include "app/YtdlpUpdater.h"
+#include "appcore/YtdlpUpdater.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -204,5 +204,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(YtdlpUpdaterTest)
+QTEST_GUILESS_MAIN(YtdlpUpdaterTest)
 #include "YtdlpUpdaterTest.moc"

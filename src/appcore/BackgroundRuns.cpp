@@ -1,4 +1,4 @@
-#include "app/BackgroundRuns.h"
+#include "appcore/BackgroundRuns.h"
 
 BackgroundRuns::~BackgroundRuns() {
     stopAll();

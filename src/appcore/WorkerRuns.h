@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/BackgroundRuns.h"
+#include "appcore/BackgroundRuns.h"
 
 #include <QtGlobal>
 

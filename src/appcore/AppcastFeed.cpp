@@ -1,4 +1,4 @@
-#include "app/AppcastFeed.h"
+#include "appcore/AppcastFeed.h"
 
 #include <QVersionNumber>
 #include <QXmlStreamReader>

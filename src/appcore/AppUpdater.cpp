@@ -1,4 +1,4 @@
-#include "app/AppUpdater.h"
+#include "appcore/AppUpdater.h"
 
 #include "platform/HttpClient.h"
 #include "platform/Platform.h"

@@ -1,4 +1,4 @@
-#include "app/WorkerRuns.h"
+#include "appcore/WorkerRuns.h"
 
 #include <QMetaObject>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "app/AppcastFeed.h"
+#include "appcore/AppcastFeed.h"
 
 #include <QTest>
 
@@ -83,5 +83,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(AppcastFeedTest)
+QTEST_GUILESS_MAIN(AppcastFeedTest)
 #include "AppcastFeedTest.moc"

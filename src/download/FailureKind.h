@@ -1,0 +1,16 @@
+#pragma once
+
+// Why a yt-dlp run failed, as far as its own words tell.
+enum class FailureKind {
+    unclassified,
+    notFound,        // HTTP 404 or 410
+    noConnection,    // refused, name not resolved, timed out, unreachable
+    unsupportedLink, // no extractor takes the link
+    signInNeeded,    // an account, a membership or a subscription
+    privateVideo,
+    unavailable,   // removed, deleted, no longer there
+    notInCountry,  // geo restriction
+    notStartedYet, // a live stream or premiere still to come
+    refusedBySite, // HTTP 403 or 429, rate limits
+    unreadablePage // yt-dlp did not expect what it met: the site has likely changed
+};
