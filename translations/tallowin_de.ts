@@ -216,6 +216,10 @@
         <source>Tallowin</source>
         <translation>Tallowin</translation>
     </message>
+    <message>
+        <source>A download is running, so this link was not started: %1</source>
+        <translation>Ein Download läuft, daher wurde dieser Link nicht gestartet: %1</translation>
+    </message>
 </context>
 <context>
     <name>DownloadProgressText</name>

@@ -41,6 +41,8 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     m_urlField->setObjectName(QStringLiteral("urlField"));
     m_urlField->setPlaceholderText(tr("Video URL"));
     m_urlField->setClearButtonEnabled(false);
+    // A drop fills the field whole (ContentView) rather than being inserted at the cursor.
+    m_urlField->setAcceptDrops(false);
     connect(m_urlField, &QLineEdit::textChanged, &m_tester, &DownloadTester::setUrlText);
     connect(&m_tester, &DownloadTester::urlTextChanged, m_urlField, [this](const QString& text) {
         if (m_urlField->text() != text)

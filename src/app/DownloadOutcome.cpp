@@ -89,11 +89,18 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     layout->addWidget(m_finishedRow);
     m_failedRow = makeFailedRow(status);
     layout->addWidget(m_failedRow);
+    m_declined = new WrappingLabel(status);
+    m_declined->setObjectName(QStringLiteral("declinedLink"));
+    m_declined->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    WidgetLook::apply(m_declined, Tone::secondary, Size::callout);
+    layout->addWidget(m_declined);
     setWidget(status);
 
     connect(&m_tester, &DownloadTester::stateChanged, this, &DownloadOutcome::showState);
     connect(&m_tester, &DownloadTester::progressChanged, this, &DownloadOutcome::showProgress);
+    connect(&m_tester, &DownloadTester::declinedLinkChanged, this, &DownloadOutcome::showDeclinedLink);
     showState();
+    showDeclinedLink();
 }
 
 DownloadOutcome::~DownloadOutcome() = default; // m_copies stops and joins
@@ -186,7 +193,20 @@ void DownloadOutcome::showState() {
         m_failedText->setAccessibleName(tr("Download failed: %1").arg(state.message));
     }
     m_announced = state.kind;
-    setVisible(state.kind != Kind::idle);
+    setVisible(state.kind != Kind::idle || !m_tester.declinedLink().isEmpty());
+}
+
+void DownloadOutcome::showDeclinedLink() {
+    const QString link = m_tester.declinedLink();
+    const QString text = tr("A download is running, so this link was not started: %1").arg(link);
+    m_declined->setText(link.isEmpty() ? QString() : text);
+    m_declined->setVisible(!link.isEmpty());
+    m_declined->setFocusPolicy(link.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
+    if (!link.isEmpty()) {
+        WidgetLook::announce(m_declined, text);
+        emit announced(m_declined, text);
+    }
+    setVisible(m_tester.state().kind != DownloadTester::State::Kind::idle || !link.isEmpty());
 }
 
 void DownloadOutcome::revealFile() {

@@ -52,6 +52,7 @@ private:
     QWidget* makeFinishedRow(QWidget* parent);
     QWidget* makeFailedRow(QWidget* parent);
     void showState();
+    void showDeclinedLink();
     void showProgress();
     void showFileMenu(const QPoint& position);
     void revealFile();
@@ -68,6 +69,7 @@ private:
     QLabel* m_note = nullptr;
     QWidget* m_failedRow = nullptr;
     WrappingLabel* m_failedText = nullptr;
+    WrappingLabel* m_declined = nullptr; // a link that arrived while a download ran
     DownloadTester::State::Kind m_announced = DownloadTester::State::Kind::idle;
     WorkerRuns m_copies{this}; // "Save a Copy…"; joined (after a stop request) when the outcome goes
 };

@@ -51,6 +51,12 @@ void TallowinApp::launch() {
     m_appUpdater.checkInBackgroundIfDue();
 }
 
+void TallowinApp::openLinks(const QStringList& links) {
+    bringWindowForward();
+    if (!links.isEmpty())
+        m_tester.offerLink(links.constFirst());
+}
+
 void TallowinApp::buildMenu() {
     m_menu = m_window->menuBar()->addMenu(tr("&Tallowin"));
     m_menu->setObjectName(QStringLiteral("appMenu"));

@@ -42,6 +42,9 @@ public:
 
     // Shows the window (creating nothing new: it exists once) and starts the launch check.
     void launch();
+    // Links from outside (the command line, a later start): the window comes forward and the
+    // first link is offered to the download form (DownloadTester::offerLink).
+    void openLinks(const QStringList& links);
 
     QMainWindow& window() { return *m_window; }
     ContentView& contentView() { return *m_contentView; }

@@ -63,6 +63,10 @@ void DownloadTester::start() {
         return;
     if (m_state.kind == State::Kind::running)
         return;
+    if (!m_declinedLink.isEmpty()) {
+        m_declinedLink.clear();
+        emit declinedLinkChanged();
+    }
     setState(State::running());
 
     m_runs.start([this,
@@ -93,6 +97,16 @@ void DownloadTester::start() {
             deliver(State::failed(QStringLiteral("Unknown error")));
         }
     });
+}
+
+void DownloadTester::offerLink(const QString& link) {
+    if (m_state.kind == State::Kind::running) {
+        m_declinedLink = link;
+        emit declinedLinkChanged();
+        return;
+    }
+    setUrlText(link);
+    start();
 }
 
 void DownloadTester::cancel() {

@@ -67,6 +67,12 @@ public:
     // Stops the running download (its tool gets SIGTERM) and returns to idle at once.
     void cancel();
 
+    // A link from outside the window (the command line, a second start): while no download runs
+    // it becomes the text and starts; while one runs it is kept as the declined link, not started.
+    void offerLink(const QString& link);
+    // The last link that offerLink could not start; empty once a download starts.
+    const QString& declinedLink() const { return m_declinedLink; }
+
 signals:
     void urlTextChanged(const QString& text);
     void qualityChanged(VideoQuality quality);
@@ -75,6 +81,7 @@ signals:
     // Emitted on every write of the state, even an equal one.
     void stateChanged();
     void progressChanged();
+    void declinedLinkChanged();
 
 private:
     void setState(State state);
@@ -86,6 +93,7 @@ private:
     bool m_compatibleMP4 = false;
     State m_state;
     std::optional<DownloadProgress> m_progress;
+    QString m_declinedLink;
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};
 };
