@@ -50,6 +50,10 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     });
     connect(m_urlField, &QLineEdit::returnPressed, &m_tester, &DownloadTester::start);
     layout->addWidget(m_urlField);
+    m_linkHint = WidgetLook::makeLabel(tr("Links start with https:// or http://."), this, "linkHint");
+    m_linkHint->setWordWrap(true);
+    WidgetLook::apply(m_linkHint, Tone::secondary, Size::callout);
+    layout->addWidget(m_linkHint);
 
     // The controls keep their order but take two lines: Qt's standard controls are wider than the
     // compact ones this row was drawn for, and all of them in one line would not fit in 460.
@@ -179,6 +183,11 @@ void DownloadForm::showControls() {
     m_cancelButton->setVisible(running);
     m_downloadButton->setVisible(!running);
     m_downloadButton->setEnabled(m_tester.url().has_value());
+    const bool schemeless = !m_tester.url() && !m_tester.urlText().trimmed().isEmpty();
+    m_linkHint->setVisible(schemeless);
+    // The field's description carries the hint for a screen reader, once.
+    m_urlField->setAccessibleDescription(schemeless ? m_linkHint->text()
+                                                    : tr("A link to a video page or a direct link to a media file."));
     // Absent, not greyed out, while an MP4 is not forced; the model keeps its value meanwhile.
     m_compatibleMP4->setVisible(m_tester.forceMP4());
     m_forceMP4->setChecked(m_tester.forceMP4());

@@ -54,7 +54,8 @@ private:
     void showState();
     void showDeclinedLink();
     void showProgress();
-    void showFileMenu(const QPoint& position);
+    void showFileMenu(const QPoint& globalPosition);
+    void openFile();
     void revealFile();
     void saveCopy();
     void complain(const QString& text);
@@ -65,6 +66,7 @@ private:
     QLabel* m_progressDetails = nullptr; // beside it: percentage, sizes, speed, time left
     QWidget* m_finishedRow = nullptr;
     ElidedLabel* m_fileName = nullptr;
+    WrappingLabel* m_folder = nullptr; // "In <folder>", selectable
     QPushButton* m_showInFolder = nullptr;
     QLabel* m_note = nullptr;
     QWidget* m_failedRow = nullptr;

@@ -36,6 +36,7 @@ TallowinApp::TallowinApp(Options options)
     // The window's size is the content's: 460 wide, as tall as it needs, not resizable.
     m_window->layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildMenu();
+    m_window->installEventFilter(this);
 
     connect(&m_appUpdater, &AppUpdater::checkFinished, this, &TallowinApp::showCheckResult);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TallowinApp::stopWork);
@@ -80,7 +81,7 @@ void TallowinApp::buildMenu() {
     QAction* quit = m_menu->addAction(tr("&Quit"));
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &TallowinApp::requestQuit, Qt::QueuedConnection);
 }
 
 AboutDialog* TallowinApp::showAbout() {
@@ -119,6 +120,47 @@ void TallowinApp::updateYtdlp() {
 void TallowinApp::checkForUpdates() {
     bringWindowForward();
     m_appUpdater.checkForUpdates();
+}
+
+bool TallowinApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_quitting &&
+        m_tester.state().kind == DownloadTester::State::Kind::running) {
+        event->ignore();
+        requestQuit();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TallowinApp::requestQuit() {
+    if (m_quitting || m_tester.state().kind != DownloadTester::State::Kind::running) {
+        m_quitting = true;
+        QCoreApplication::quit();
+        return;
+    }
+    if (auto* open = m_window->findChild<QMessageBox*>(QStringLiteral("quitQuestion"))) {
+        open->raise();
+        return;
+    }
+    auto* box = new QMessageBox(m_window.get());
+    box->setObjectName(QStringLiteral("quitQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Question);
+    box->setWindowTitle(tr("Tallowin"));
+    box->setText(tr("Stop the download and quit?"));
+    QPushButton* stop = box->addButton(tr("Stop and quit"), QMessageBox::DestructiveRole);
+    stop->setObjectName(QStringLiteral("stopAndQuitButton"));
+    QPushButton* keep = box->addButton(tr("Keep downloading"), QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("keepDownloadingButton"));
+    // The safe answer is the one Return and Escape give.
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    connect(stop, &QPushButton::clicked, this, [this] {
+        m_quitting = true;
+        m_tester.cancel();
+        QCoreApplication::quit();
+    });
+    box->open();
 }
 
 void TallowinApp::quitAfterSignal(int number) {

@@ -60,10 +60,18 @@ public:
     // Opens "About Tallowin" (window-modal, not blocking), or brings the open one forward.
     AboutDialog* showAbout();
 
+    // Quit and closing the window: while a download runs, first asks "Stop the download and quit?"
+    // (window-modal, not blocking); otherwise quits at once.
+    void requestQuit();
+
     // Quits the way Quit does (the event loop ends, the runs are cancelled on the way out and the
     // destructor waits for them), with the shell's status for signal number: 128 + number. For
     // QuitOnSignal::received. Returns at once; exec() returns afterwards.
     void quitAfterSignal(int number);
+
+protected:
+    // Turns a close of the window during a download into requestQuit's question.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildMenu();
@@ -82,4 +90,5 @@ private:
     QAction* m_checkForUpdates = nullptr;
     QAction* m_updateYtdlp = nullptr;
     std::function<bool(const QUrl&)> m_open;
+    bool m_quitting = false; // the user agreed to stop the download, or nothing ran
 };
