@@ -55,9 +55,11 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     WidgetLook::apply(m_linkHint, Tone::secondary, Size::callout);
     layout->addWidget(m_linkHint);
 
-    // The controls keep their order but take two lines: Qt's standard controls are wider than the
-    // compact ones this row was drawn for, and all of them in one line would not fit in 460.
+    // The controls keep their order but take two lines, the switches beside the buttons: Qt's
+    // standard controls are wider than the compact ones this row was drawn for, and the quality
+    // and both switches in one line would not fit in 460 at the system's font (or in German).
     auto* controls = new QHBoxLayout;
+    auto* actions = new QHBoxLayout;
     auto* qualityLabel = WidgetLook::makeLabel(tr("Quality"), this, "qualityLabel");
     controls->addWidget(qualityLabel);
     m_qualityPicker = new QComboBox(this);
@@ -79,18 +81,17 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     m_forceMP4->setObjectName(QStringLiteral("forceMP4Toggle"));
     m_forceMP4->setChecked(m_tester.forceMP4());
     connect(m_forceMP4, &QCheckBox::toggled, &m_tester, &DownloadTester::setForceMP4);
-    controls->addWidget(m_forceMP4);
+    actions->addWidget(m_forceMP4);
     m_compatibleMP4 = new QCheckBox(tr("Compatible (H.264)"), this);
     m_compatibleMP4->setObjectName(QStringLiteral("compatibleToggle"));
     m_compatibleMP4->setChecked(m_tester.compatibleMP4());
     connect(m_compatibleMP4, &QCheckBox::toggled, &m_tester, &DownloadTester::setCompatibleMP4);
-    controls->addWidget(m_compatibleMP4);
+    actions->addWidget(m_compatibleMP4);
     controls->addStretch(1);
     for (QWidget* control : std::initializer_list<QWidget*>{qualityLabel, m_qualityPicker, m_forceMP4, m_compatibleMP4})
         WidgetLook::apply(control, Tone::primary, Size::callout);
     layout->addLayout(controls);
 
-    auto* actions = new QHBoxLayout;
     actions->addStretch(1);
     m_spinner = new QProgressBar(this);
     m_spinner->setObjectName(QStringLiteral("downloadSpinner"));
