@@ -366,6 +366,18 @@
         <source>Keep downloading</source>
         <translation>Weiter herunterladen</translation>
     </message>
+    <message>
+        <source>Downloaded %1</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
 </context>
 <context>
     <name>ToolsBox</name>

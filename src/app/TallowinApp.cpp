@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
+#include "app/FileRevealer.h"
 #include "platform/Platform.h"
 
 #include <QAction>
@@ -31,6 +32,9 @@ TallowinApp::TallowinApp(Options options)
     m_open = options.services.open;
     if (!m_open)
         m_open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_fileServices = options.services;
+    if (!m_fileServices.reveal)
+        m_fileServices.reveal = &FileRevealer::reveal;
     m_contentView = new ContentView(m_updater, m_tester, m_versions, std::move(options.services), m_window.get());
     m_window->setCentralWidget(m_contentView);
     // The window's size is the content's: 460 wide, as tall as it needs, not resizable.
@@ -39,6 +43,19 @@ TallowinApp::TallowinApp(Options options)
     m_window->installEventFilter(this);
 
     connect(&m_appUpdater, &AppUpdater::checkFinished, this, &TallowinApp::showCheckResult);
+    connect(&m_tester, &DownloadTester::stateChanged, this, &TallowinApp::notifyDownloadEnded);
+    connect(&m_tester, &DownloadTester::stateChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_tester, &DownloadTester::progressChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_updater, &YtdlpUpdater::stateChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_notifications, &DesktopNotifications::actionInvoked, this, [this](const QString& key) {
+        if (m_tester.state().kind != DownloadTester::State::Kind::finished)
+            return;
+        const std::filesystem::path file = m_tester.state().video.fileURL;
+        if (key == QLatin1String("open"))
+            m_open(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+        else if (key == QLatin1String("show"))
+            m_fileServices.reveal(file, [] {});
+    });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TallowinApp::stopWork);
 }
 
@@ -205,6 +222,32 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
         break;
     }
     box->open();
+}
+
+void TallowinApp::notifyDownloadEnded() {
+    using Kind = DownloadTester::State::Kind;
+    const DownloadTester::State& state = m_tester.state();
+    if (m_window->isActiveWindow() || (state.kind != Kind::finished && state.kind != Kind::failed))
+        return;
+    if (state.kind == Kind::finished)
+        m_notifications.notify(tr("Downloaded %1").arg(QString::fromStdString(state.video.fileURL.filename().string())),
+                               QString::fromStdString(state.video.fileURL.parent_path().string()),
+                               {QStringLiteral("open"), tr("Open"), QStringLiteral("show"), tr("Show in Folder")});
+    else
+        m_notifications.notify(tr("Tallowin"), state.message);
+}
+
+void TallowinApp::showLauncherProgress() {
+    if (m_tester.state().kind == DownloadTester::State::Kind::running) {
+        const std::optional<DownloadProgress>& progress = m_tester.progress();
+        m_launcher.show(progress && progress->fraction ? *progress->fraction : 0.0);
+    } else if (m_updater.isRunning() && m_updater.state().phase.kind == YtdlpUpdatePhase::Kind::downloading) {
+        m_launcher.show(m_updater.state().phase.fraction);
+    } else if (m_updater.isRunning()) {
+        m_launcher.show(1.0);
+    } else {
+        m_launcher.show(std::nullopt);
+    }
 }
 
 void TallowinApp::stopWork() {

@@ -2,7 +2,9 @@
 
 #include "app/ContentView.h"
 #include "appcore/AppUpdater.h"
+#include "appcore/DesktopNotifications.h"
 #include "appcore/DownloadTester.h"
+#include "appcore/LauncherProgress.h"
 #include "appcore/ToolVersions.h"
 #include "appcore/YtdlpUpdater.h"
 
@@ -78,17 +80,24 @@ private:
     void bringWindowForward();
     void showCheckResult(const AppUpdater::CheckResult& result, bool userInitiated);
     void stopWork();
+    // Tells the desktop: a notification when a download ends while the window is not active,
+    // and the launcher's progress bar while a download or an update runs.
+    void notifyDownloadEnded();
+    void showLauncherProgress();
 
     // Declared before the window so they outlive it.
     YtdlpUpdater m_updater;
     AppUpdater m_appUpdater;
     DownloadTester m_tester;
     ToolVersions m_versions;
+    DesktopNotifications m_notifications;
+    LauncherProgress m_launcher;
     std::unique_ptr<QMainWindow> m_window;
     ContentView* m_contentView = nullptr;
     QMenu* m_menu = nullptr;
     QAction* m_checkForUpdates = nullptr;
     QAction* m_updateYtdlp = nullptr;
     std::function<bool(const QUrl&)> m_open;
-    bool m_quitting = false; // the user agreed to stop the download, or nothing ran
+    ContentView::Services m_fileServices; // for the notification's actions
+    bool m_quitting = false;              // the user agreed to stop the download, or nothing ran
 };
