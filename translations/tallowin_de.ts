@@ -192,6 +192,10 @@
         <source>Downloading…</source>
         <translation>Wird heruntergeladen…</translation>
     </message>
+    <message>
+        <source>Links start with https:// or http://.</source>
+        <translation>Links beginnen mit https:// oder http://.</translation>
+    </message>
 </context>
 <context>
     <name>DownloadOutcome</name>
@@ -275,6 +279,38 @@
         <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
         <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
     </message>
+    <message>
+        <source>A download is running, so this link was not started: %1</source>
+        <translation>Ein Download läuft, daher wurde dieser Link nicht gestartet: %1</translation>
+    </message>
+    <message>
+        <source>The folder that holds the file; select it to copy it.</source>
+        <translation>Der Ordner mit der Datei; zum Kopieren markieren.</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Opens the file in its usual application.</source>
+        <translation>Öffnet die Datei mit ihrem üblichen Programm.</translation>
+    </message>
+    <message>
+        <source>Save a Copy…</source>
+        <translation>Kopie speichern…</translation>
+    </message>
+    <message>
+        <source>Saves a copy of the file where you choose, to keep it.</source>
+        <translation>Speichert eine Kopie der Datei an einem Ort Ihrer Wahl, um sie zu behalten.</translation>
+    </message>
+    <message>
+        <source>Tallowin keeps this file for a day; save a copy to keep it longer.</source>
+        <translation>Tallowin bewahrt diese Datei einen Tag lang auf; speichern Sie eine Kopie, um sie länger zu behalten.</translation>
+    </message>
+    <message>
+        <source>In %1</source>
+        <translation>In %1</translation>
+    </message>
 </context>
 <context>
     <name>DownloadProgressText</name>
@@ -313,6 +349,10 @@
     <message>
         <source>stream %1 of %2</source>
         <translation>Datenstrom %1 von %2</translation>
+    </message>
+    <message>
+        <source>Repackaging as MP4…</source>
+        <translation>Wird als MP4 neu verpackt…</translation>
     </message>
 </context>
 <context>
@@ -372,6 +412,30 @@
     <message>
         <source>Could not check for updates.</source>
         <translation>Die Suche nach Updates ist fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>Stop the download and quit?</source>
+        <translation>Download abbrechen und beenden?</translation>
+    </message>
+    <message>
+        <source>Stop and quit</source>
+        <translation>Abbrechen und beenden</translation>
+    </message>
+    <message>
+        <source>Keep downloading</source>
+        <translation>Weiter herunterladen</translation>
+    </message>
+    <message>
+        <source>Downloaded %1</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
     </message>
 </context>
 <context>

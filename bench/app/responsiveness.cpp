@@ -143,7 +143,7 @@ void BM_EventLoopLatenessDuringDownloadAndUpdate(benchmark::State& state) {
         app->launch();
         const Lateness idle = measureLateness([] { return false; }, 3000);
 
-        DownloadTester& tester = app->contentView().tester();
+        DownloadTester& tester = app->tester();
         tester.setUrlText("http://127.0.0.1:9/video");
         tester.setForceMP4(false);
         int progressReports = 0;

@@ -6,12 +6,15 @@
 #include "appcore/DownloadTester.h"
 #include "appcore/ToolVersions.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -26,6 +29,17 @@ namespace {
 
 // Room for the window manager's title bar, which the window's own geometry does not include.
 constexpr int titleBarAllowance = 48;
+
+// The first link of a drop: its first URL, else its text's first line, trimmed.
+QString droppedLink(const QMimeData* data) {
+    if (!data)
+        return {};
+    if (data->hasUrls() && !data->urls().isEmpty())
+        return data->urls().constFirst().toString();
+    if (data->hasText())
+        return data->text().trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
+    return {};
+}
 
 } // namespace
 
@@ -51,6 +65,7 @@ ContentView::ContentView(
     root->addWidget(tryIt);
     // The padding lies inside the fixed width; the height follows the content.
     setFixedWidth(460);
+    setAcceptDrops(true);
 
     connect(m_toolsBox, &ToolsBox::announced, this, &ContentView::announced);
     connect(m_outcome, &DownloadOutcome::announced, this, &ContentView::announced);
@@ -92,6 +107,20 @@ void ContentView::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QWidget::keyPressEvent(event);
+}
+
+void ContentView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedLink(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void ContentView::dropEvent(QDropEvent* event) {
+    const QString link = droppedLink(event->mimeData());
+    if (link.isEmpty())
+        return;
+    m_tester.setUrlText(link);
+    event->acceptProposedAction();
+    m_form->urlField()->setFocus(Qt::OtherFocusReason);
 }
 
 int ContentView::statusAreaCap() const {

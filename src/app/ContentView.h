@@ -38,6 +38,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
     // Escape cancels a running download.
     void keyPressEvent(QKeyEvent* event) override;
+    // A link (text/uri-list or text) dropped anywhere on the window fills the link field.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     QWidget* makeHeader();

@@ -41,6 +41,8 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     m_urlField->setObjectName(QStringLiteral("urlField"));
     m_urlField->setPlaceholderText(tr("Video URL"));
     m_urlField->setClearButtonEnabled(false);
+    // A drop fills the field whole (ContentView) rather than being inserted at the cursor.
+    m_urlField->setAcceptDrops(false);
     connect(m_urlField, &QLineEdit::textChanged, &m_tester, &DownloadTester::setUrlText);
     connect(&m_tester, &DownloadTester::urlTextChanged, m_urlField, [this](const QString& text) {
         if (m_urlField->text() != text)
@@ -48,10 +50,16 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     });
     connect(m_urlField, &QLineEdit::returnPressed, &m_tester, &DownloadTester::start);
     layout->addWidget(m_urlField);
+    m_linkHint = WidgetLook::makeLabel(tr("Links start with https:// or http://."), this, "linkHint");
+    m_linkHint->setWordWrap(true);
+    WidgetLook::apply(m_linkHint, Tone::secondary, Size::callout);
+    layout->addWidget(m_linkHint);
 
-    // The controls keep their order but take two lines: Qt's standard controls are wider than the
-    // compact ones this row was drawn for, and all of them in one line would not fit in 460.
+    // The controls keep their order but take two lines, the switches beside the buttons: Qt's
+    // standard controls are wider than the compact ones this row was drawn for, and the quality
+    // and both switches in one line would not fit in 460 at the system's font (or in German).
     auto* controls = new QHBoxLayout;
+    auto* actions = new QHBoxLayout;
     auto* qualityLabel = WidgetLook::makeLabel(tr("Quality"), this, "qualityLabel");
     controls->addWidget(qualityLabel);
     m_qualityPicker = new QComboBox(this);
@@ -73,18 +81,17 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     m_forceMP4->setObjectName(QStringLiteral("forceMP4Toggle"));
     m_forceMP4->setChecked(m_tester.forceMP4());
     connect(m_forceMP4, &QCheckBox::toggled, &m_tester, &DownloadTester::setForceMP4);
-    controls->addWidget(m_forceMP4);
+    actions->addWidget(m_forceMP4);
     m_compatibleMP4 = new QCheckBox(tr("Compatible (H.264)"), this);
     m_compatibleMP4->setObjectName(QStringLiteral("compatibleToggle"));
     m_compatibleMP4->setChecked(m_tester.compatibleMP4());
     connect(m_compatibleMP4, &QCheckBox::toggled, &m_tester, &DownloadTester::setCompatibleMP4);
-    controls->addWidget(m_compatibleMP4);
+    actions->addWidget(m_compatibleMP4);
     controls->addStretch(1);
     for (QWidget* control : std::initializer_list<QWidget*>{qualityLabel, m_qualityPicker, m_forceMP4, m_compatibleMP4})
         WidgetLook::apply(control, Tone::primary, Size::callout);
     layout->addLayout(controls);
 
-    auto* actions = new QHBoxLayout;
     actions->addStretch(1);
     m_spinner = new QProgressBar(this);
     m_spinner->setObjectName(QStringLiteral("downloadSpinner"));
@@ -177,6 +184,11 @@ void DownloadForm::showControls() {
     m_cancelButton->setVisible(running);
     m_downloadButton->setVisible(!running);
     m_downloadButton->setEnabled(m_tester.url().has_value());
+    const bool schemeless = !m_tester.url() && !m_tester.urlText().trimmed().isEmpty();
+    m_linkHint->setVisible(schemeless);
+    // The field's description carries the hint for a screen reader, once.
+    m_urlField->setAccessibleDescription(schemeless ? m_linkHint->text()
+                                                    : tr("A link to a video page or a direct link to a media file."));
     // Absent, not greyed out, while an MP4 is not forced; the model keeps its value meanwhile.
     m_compatibleMP4->setVisible(m_tester.forceMP4());
     m_forceMP4->setChecked(m_tester.forceMP4());

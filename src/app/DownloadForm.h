@@ -6,6 +6,7 @@
 class DownloadTester;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -28,6 +29,7 @@ private:
 
     DownloadTester& m_tester;
     QLineEdit* m_urlField = nullptr;
+    QLabel* m_linkHint = nullptr; // why Download is disabled for a link without a scheme
     QComboBox* m_qualityPicker = nullptr;
     QCheckBox* m_forceMP4 = nullptr;
     QCheckBox* m_compatibleMP4 = nullptr;

@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -36,6 +37,23 @@ std::string translateProgress(const char* english) {
     return QCoreApplication::translate("DownloadProgressText", english).toStdString();
 }
 
+// What a screen reader says of a failure: the message, said to be a failed download once (the
+// download's own errors already begin so).
+QString failureName(const QString& message) {
+    const QString prefix = DownloadOutcome::tr("Download failed: %1").arg(QString());
+    return message.startsWith(prefix) ? message : DownloadOutcome::tr("Download failed: %1").arg(message);
+}
+
+// Where a copy goes first: the user's Videos folder (created when missing), else the home folder;
+// never the current folder.
+QString copyFolder() {
+    const QString home = QDir::homePath();
+    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (!videos.isEmpty() && QDir().mkpath(videos))
+        return videos;
+    return home;
+}
+
 std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, const QString& suggestedName) {
     QFileDialog dialog(parent, DownloadOutcome::tr("Save a Copy"));
     dialog.setObjectName(QStringLiteral("saveCopyDialog"));
@@ -43,7 +61,7 @@ std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, con
     dialog.setFileMode(QFileDialog::AnyFile);
     // The dialog's own confirmation guards an existing file (QFileDialog::DontConfirmOverwrite unset).
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog.setDirectory(QStandardPaths::writableLocation(QStandardPaths::MoviesLocation));
+    dialog.setDirectory(copyFolder());
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -64,7 +82,8 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
         m_services.chooseCopyTarget = &askForCopyTarget;
 
     setObjectName(QStringLiteral("statusArea"));
-    setFixedHeight(0); // always fixed, so its share of the window is known (ContentView::fitToScreen)
+    setFocusPolicy(Qt::NoFocus); // the area itself is no Tab stop; what it shows may be
+    setFixedHeight(0);           // always fixed, so its share of the window is known (ContentView::fitToScreen)
     auto* status = new QWidget(this);
     status->setObjectName(QStringLiteral("statusContent"));
     status->setAutoFillBackground(false);
@@ -89,11 +108,18 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     layout->addWidget(m_finishedRow);
     m_failedRow = makeFailedRow(status);
     layout->addWidget(m_failedRow);
+    m_declined = new WrappingLabel(status);
+    m_declined->setObjectName(QStringLiteral("declinedLink"));
+    m_declined->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    WidgetLook::apply(m_declined, Tone::secondary, Size::callout);
+    layout->addWidget(m_declined);
     setWidget(status);
 
     connect(&m_tester, &DownloadTester::stateChanged, this, &DownloadOutcome::showState);
     connect(&m_tester, &DownloadTester::progressChanged, this, &DownloadOutcome::showProgress);
+    connect(&m_tester, &DownloadTester::declinedLinkChanged, this, &DownloadOutcome::showDeclinedLink);
     showState();
+    showDeclinedLink();
 }
 
 DownloadOutcome::~DownloadOutcome() = default; // m_copies stops and joins
@@ -103,6 +129,7 @@ QWidget* DownloadOutcome::makeFinishedRow(QWidget* parent) {
     row->setObjectName(QStringLiteral("statusFinished"));
     auto* finished = new QVBoxLayout(row);
     finished->setContentsMargins(0, 0, 0, 0);
+    finished->setSpacing(4);
     auto* fileRow = new QHBoxLayout;
     auto* check = WidgetLook::makeIconLabel(row, "statusFinishedIcon");
     WidgetLook::setSymbol(check, "checkmark.circle.fill");
@@ -110,23 +137,58 @@ QWidget* DownloadOutcome::makeFinishedRow(QWidget* parent) {
     m_fileName = new ElidedLabel(row);
     m_fileName->setObjectName(QStringLiteral("statusFileName"));
     m_fileName->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_fileName->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_fileName->setFocusPolicy(Qt::StrongFocus); // a Tab stop, so the keyboard reaches its menu
     m_fileName->setAccessibleName(tr("Downloaded file"));
-    connect(m_fileName, &QWidget::customContextMenuRequested, this, &DownloadOutcome::showFileMenu);
     WidgetLook::apply(m_fileName, Tone::primary, Size::callout);
     fileRow->addWidget(m_fileName, 1, Qt::AlignVCenter);
-    m_showInFolder = new QPushButton(tr("Show in Folder"), row);
-    m_showInFolder->setObjectName(QStringLiteral("showInFolderButton"));
-    m_showInFolder->setAutoDefault(false);
-    m_showInFolder->setAccessibleName(m_showInFolder->text());
-    m_showInFolder->setAccessibleDescription(tr("Shows the file in your file manager."));
-    connect(m_showInFolder, &QPushButton::clicked, this, &DownloadOutcome::revealFile);
-    fileRow->addWidget(m_showInFolder, 0, Qt::AlignVCenter);
     finished->addLayout(fileRow);
+    m_folder = new WrappingLabel(row);
+    m_folder->setObjectName(QStringLiteral("statusFolder"));
+    m_folder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_folder->setAccessibleDescription(tr("The folder that holds the file; select it to copy it."));
+    WidgetLook::apply(m_folder, Tone::secondary, Size::callout);
+    finished->addWidget(m_folder);
+
+    auto* actions = new QHBoxLayout;
+    auto addAction = [&](const QString& text, const char* name, const QString& description, auto slot) {
+        auto* button = new QPushButton(text, row);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAutoDefault(false);
+        button->setAccessibleName(QString(text).remove(QLatin1Char('&')));
+        button->setAccessibleDescription(description);
+        connect(button, &QPushButton::clicked, this, slot);
+        actions->addWidget(button);
+        return button;
+    };
+    addAction(tr("Open"), "openFileButton", tr("Opens the file in its usual application."), &DownloadOutcome::openFile);
+    m_showInFolder = addAction(tr("Show in Folder"),
+                               "showInFolderButton",
+                               tr("Shows the file in your file manager."),
+                               &DownloadOutcome::revealFile);
+    addAction(tr("Save a Copy…"),
+              "saveCopyButton",
+              tr("Saves a copy of the file where you choose, to keep it."),
+              &DownloadOutcome::saveCopy);
+    actions->addStretch(1);
+    finished->addLayout(actions);
     m_note = WidgetLook::makeLabel({}, row, "statusNote");
-    WidgetLook::apply(m_note, Tone::secondary, Size::caption);
+    WidgetLook::apply(m_note, Tone::secondary, Size::callout);
     finished->addWidget(m_note);
-    QWidget::setTabOrder(m_fileName, m_showInFolder);
+    auto* kept = WidgetLook::makeLabel(
+        tr("Tallowin keeps this file for a day; save a copy to keep it longer."), row, "statusKeptForADay");
+    kept->setWordWrap(true);
+    WidgetLook::apply(kept, Tone::secondary, Size::callout);
+    finished->addWidget(kept);
+
+    // The file's menu from the mouse, Shift+F10 or the Menu key on the name or any of its buttons.
+    for (QWidget* widget : row->findChildren<QWidget*>()) {
+        if (widget->focusPolicy() == Qt::NoFocus && widget != m_fileName)
+            continue;
+        widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
+            showFileMenu(widget->mapToGlobal(at));
+        });
+    }
     return row;
 }
 
@@ -186,6 +248,7 @@ void DownloadOutcome::showState() {
     if (state.kind == Kind::finished) {
         m_fileName->setFullText(qs(state.video.fileURL.filename().string()));
         m_fileName->setAccessibleDescription(qs(state.video.fileURL.string()));
+        m_folder->setText(tr("In %1").arg(qs(state.video.fileURL.parent_path().string())));
         QString note;
         if (state.video.wasConverted)
             note = tr("Converted to H.264 MP4 with ffmpeg.");
@@ -211,12 +274,25 @@ void DownloadOutcome::showState() {
         if (state.kind == Kind::finished)
             say(m_fileName, tr("Downloaded %1").arg(m_fileName->fullText()));
         if (state.kind == Kind::failed)
-            say(m_failedText, tr("Download failed: %1").arg(state.message));
+            say(m_failedText, failureName(state.message));
     } else if (state.kind == Kind::failed) {
-        m_failedText->setAccessibleName(tr("Download failed: %1").arg(state.message));
+        m_failedText->setAccessibleName(failureName(state.message));
     }
     m_announced = state.kind;
-    setVisible(state.kind != Kind::idle);
+    setVisible(state.kind != Kind::idle || !m_tester.declinedLink().isEmpty());
+}
+
+void DownloadOutcome::showDeclinedLink() {
+    const QString link = m_tester.declinedLink();
+    const QString text = tr("A download is running, so this link was not started: %1").arg(link);
+    m_declined->setText(link.isEmpty() ? QString() : text);
+    m_declined->setVisible(!link.isEmpty());
+    m_declined->setFocusPolicy(link.isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
+    if (!link.isEmpty()) {
+        WidgetLook::announce(m_declined, text);
+        emit announced(m_declined, text);
+    }
+    setVisible(m_tester.state().kind != DownloadTester::State::Kind::idle || !link.isEmpty());
 }
 
 void DownloadOutcome::revealFile() {
@@ -231,7 +307,15 @@ void DownloadOutcome::revealFile() {
     });
 }
 
-void DownloadOutcome::showFileMenu(const QPoint& position) {
+void DownloadOutcome::openFile() {
+    if (m_tester.state().kind != DownloadTester::State::Kind::finished)
+        return;
+    const QString path = qs(m_tester.state().video.fileURL.string());
+    if (!m_services.open(QUrl::fromLocalFile(path)))
+        complain(tr("Could not open %1: no application is set to open this kind of file.").arg(path));
+}
+
+void DownloadOutcome::showFileMenu(const QPoint& globalPosition) {
     if (m_tester.state().kind != DownloadTester::State::Kind::finished)
         return;
     const QString path = qs(m_tester.state().video.fileURL.string());
@@ -240,10 +324,7 @@ void DownloadOutcome::showFileMenu(const QPoint& position) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* open = menu->addAction(tr("&Open"));
     open->setObjectName(QStringLiteral("openFileAction"));
-    connect(open, &QAction::triggered, this, [this, path] {
-        if (!m_services.open(QUrl::fromLocalFile(path)))
-            complain(tr("Could not open %1: no application is set to open this kind of file.").arg(path));
-    });
+    connect(open, &QAction::triggered, this, &DownloadOutcome::openFile);
     QAction* copy = menu->addAction(tr("&Copy Path"));
     copy->setObjectName(QStringLiteral("copyPathAction"));
     connect(copy, &QAction::triggered, this, [path] { QGuiApplication::clipboard()->setText(path); });
@@ -253,7 +334,7 @@ void DownloadOutcome::showFileMenu(const QPoint& position) {
     QAction* save = menu->addAction(tr("&Save a Copy…"));
     save->setObjectName(QStringLiteral("saveCopyAction"));
     connect(save, &QAction::triggered, this, &DownloadOutcome::saveCopy);
-    menu->popup(m_fileName->mapToGlobal(position));
+    menu->popup(globalPosition);
 }
 
 void DownloadOutcome::saveCopy() {

@@ -55,8 +55,10 @@ private:
     QWidget* makeFinishedRow(QWidget* parent);
     QWidget* makeFailedRow(QWidget* parent);
     void showState();
+    void showDeclinedLink();
     void showProgress();
-    void showFileMenu(const QPoint& position);
+    void showFileMenu(const QPoint& globalPosition);
+    void openFile();
     void revealFile();
     void saveCopy();
     void complain(const QString& text);
@@ -67,12 +69,14 @@ private:
     QLabel* m_progressDetails = nullptr; // beside it: percentage, sizes, speed, time left
     QWidget* m_finishedRow = nullptr;
     ElidedLabel* m_fileName = nullptr;
+    WrappingLabel* m_folder = nullptr; // "In <folder>", selectable
     QPushButton* m_showInFolder = nullptr;
     QLabel* m_note = nullptr;
     QWidget* m_failedRow = nullptr;
     WrappingLabel* m_failedSentence = nullptr; // the cause in plain words, above the error
     WrappingLabel* m_failedText = nullptr;
     QPushButton* m_retryButton = nullptr;
+    WrappingLabel* m_declined = nullptr; // a link that arrived while a download ran
     DownloadTester::State::Kind m_announced = DownloadTester::State::Kind::idle;
     WorkerRuns m_copies{this}; // "Save a Copy…"; joined (after a stop request) when the outcome goes
 };

@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/AppIcon.h"
+#include "app/FileRevealer.h"
 #include "platform/Platform.h"
 
 #include <QAction>
@@ -31,13 +32,30 @@ TallowinApp::TallowinApp(Options options)
     m_open = options.services.open;
     if (!m_open)
         m_open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_fileServices = options.services;
+    if (!m_fileServices.reveal)
+        m_fileServices.reveal = &FileRevealer::reveal;
     m_contentView = new ContentView(m_updater, m_tester, m_versions, std::move(options.services), m_window.get());
     m_window->setCentralWidget(m_contentView);
     // The window's size is the content's: 460 wide, as tall as it needs, not resizable.
     m_window->layout()->setSizeConstraint(QLayout::SetFixedSize);
     buildMenu();
+    m_window->installEventFilter(this);
 
     connect(&m_appUpdater, &AppUpdater::checkFinished, this, &TallowinApp::showCheckResult);
+    connect(&m_tester, &DownloadTester::stateChanged, this, &TallowinApp::notifyDownloadEnded);
+    connect(&m_tester, &DownloadTester::stateChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_tester, &DownloadTester::progressChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_updater, &YtdlpUpdater::stateChanged, this, &TallowinApp::showLauncherProgress);
+    connect(&m_notifications, &DesktopNotifications::actionInvoked, this, [this](const QString& key) {
+        if (m_tester.state().kind != DownloadTester::State::Kind::finished)
+            return;
+        const std::filesystem::path file = m_tester.state().video.fileURL;
+        if (key == QLatin1String("open"))
+            m_open(QUrl::fromLocalFile(QString::fromStdString(file.string())));
+        else if (key == QLatin1String("show"))
+            m_fileServices.reveal(file, [] {});
+    });
     connect(qApp, &QCoreApplication::aboutToQuit, this, &TallowinApp::stopWork);
 }
 
@@ -49,6 +67,12 @@ TallowinApp::~TallowinApp() {
 void TallowinApp::launch() {
     bringWindowForward();
     m_appUpdater.checkInBackgroundIfDue();
+}
+
+void TallowinApp::openLinks(const QStringList& links) {
+    bringWindowForward();
+    if (!links.isEmpty())
+        m_tester.offerLink(links.constFirst());
 }
 
 void TallowinApp::buildMenu() {
@@ -74,7 +98,7 @@ void TallowinApp::buildMenu() {
     QAction* quit = m_menu->addAction(tr("&Quit"));
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(quit, &QAction::triggered, this, &TallowinApp::requestQuit, Qt::QueuedConnection);
 }
 
 AboutDialog* TallowinApp::showAbout() {
@@ -113,6 +137,47 @@ void TallowinApp::updateYtdlp() {
 void TallowinApp::checkForUpdates() {
     bringWindowForward();
     m_appUpdater.checkForUpdates();
+}
+
+bool TallowinApp::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_window.get() && event->type() == QEvent::Close && !m_quitting &&
+        m_tester.state().kind == DownloadTester::State::Kind::running) {
+        event->ignore();
+        requestQuit();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void TallowinApp::requestQuit() {
+    if (m_quitting || m_tester.state().kind != DownloadTester::State::Kind::running) {
+        m_quitting = true;
+        QCoreApplication::quit();
+        return;
+    }
+    if (auto* open = m_window->findChild<QMessageBox*>(QStringLiteral("quitQuestion"))) {
+        open->raise();
+        return;
+    }
+    auto* box = new QMessageBox(m_window.get());
+    box->setObjectName(QStringLiteral("quitQuestion"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Question);
+    box->setWindowTitle(tr("Tallowin"));
+    box->setText(tr("Stop the download and quit?"));
+    QPushButton* stop = box->addButton(tr("Stop and quit"), QMessageBox::DestructiveRole);
+    stop->setObjectName(QStringLiteral("stopAndQuitButton"));
+    QPushButton* keep = box->addButton(tr("Keep downloading"), QMessageBox::RejectRole);
+    keep->setObjectName(QStringLiteral("keepDownloadingButton"));
+    // The safe answer is the one Return and Escape give.
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    connect(stop, &QPushButton::clicked, this, [this] {
+        m_quitting = true;
+        m_tester.cancel();
+        QCoreApplication::quit();
+    });
+    box->open();
 }
 
 void TallowinApp::quitAfterSignal(int number) {
@@ -157,6 +222,32 @@ void TallowinApp::showCheckResult(const AppUpdater::CheckResult& result, bool us
         break;
     }
     box->open();
+}
+
+void TallowinApp::notifyDownloadEnded() {
+    using Kind = DownloadTester::State::Kind;
+    const DownloadTester::State& state = m_tester.state();
+    if (m_window->isActiveWindow() || (state.kind != Kind::finished && state.kind != Kind::failed))
+        return;
+    if (state.kind == Kind::finished)
+        m_notifications.notify(tr("Downloaded %1").arg(QString::fromStdString(state.video.fileURL.filename().string())),
+                               QString::fromStdString(state.video.fileURL.parent_path().string()),
+                               {QStringLiteral("open"), tr("Open"), QStringLiteral("show"), tr("Show in Folder")});
+    else
+        m_notifications.notify(tr("Tallowin"), state.message);
+}
+
+void TallowinApp::showLauncherProgress() {
+    if (m_tester.state().kind == DownloadTester::State::Kind::running) {
+        const std::optional<DownloadProgress>& progress = m_tester.progress();
+        m_launcher.show(progress && progress->fraction ? *progress->fraction : 0.0);
+    } else if (m_updater.isRunning() && m_updater.state().phase.kind == YtdlpUpdatePhase::Kind::downloading) {
+        m_launcher.show(m_updater.state().phase.fraction);
+    } else if (m_updater.isRunning()) {
+        m_launcher.show(1.0);
+    } else {
+        m_launcher.show(std::nullopt);
+    }
 }
 
 void TallowinApp::stopWork() {

@@ -2,10 +2,13 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QStyle>
 #include <QWidget>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace WidgetLook {
@@ -17,21 +20,53 @@ QPalette basePalette(const QWidget* widget) {
     return widget->parentWidget() ? widget->parentWidget()->palette() : QApplication::palette();
 }
 
+// Text needs 4.5:1 against its background (WCAG AA); a little more leaves room for rounding.
+constexpr double wantedContrast = 4.6;
+
+// The colour, darkened on a light background or lightened on a dark one, until it reads.
+QColor readable(QColor colour, const QColor& background) {
+    const bool lightBackground = relativeLuminance(background) > 0.5;
+    for (int step = 0; step < 50 && contrast(colour, background) < wantedContrast; ++step)
+        colour = lightBackground ? colour.darker(106) : colour.lighter(110);
+    if (contrast(colour, background) < wantedContrast)
+        colour = lightBackground ? QColor(Qt::black) : QColor(Qt::white);
+    return colour;
+}
+
 } // namespace
+
+double relativeLuminance(const QColor& colour) {
+    auto channel = [](double value) {
+        return value <= 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+    };
+    const QColor rgb = colour.toRgb();
+    return 0.2126 * channel(rgb.redF()) + 0.7152 * channel(rgb.greenF()) + 0.0722 * channel(rgb.blueF());
+}
+
+double contrast(const QColor& first, const QColor& second) {
+    const double a = relativeLuminance(first);
+    const double b = relativeLuminance(second);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
 
 QColor color(Tone tone, const QWidget* widget) {
     const QPalette base = basePalette(widget);
+    const QColor background = base.color(QPalette::Window);
+    const QColor text = base.color(QPalette::WindowText);
     switch (tone) {
     case Tone::red:
-        return QColor(0xd7, 0x26, 0x1e);
+        return readable(QColor(0xd7, 0x26, 0x1e), background);
     case Tone::green:
-        return QColor(0x28, 0x9c, 0x3c);
-    case Tone::secondary:
-        return base.color(QPalette::PlaceholderText);
+        return readable(QColor(0x28, 0x9c, 0x3c), background);
+    case Tone::secondary: {
+        // Between the text and its background, as far from the text as still reads.
+        const QColor placeholder = base.color(QPalette::PlaceholderText);
+        return readable(placeholder, background);
+    }
     case Tone::primary:
         break;
     }
-    return base.color(QPalette::WindowText);
+    return text;
 }
 
 void apply(QWidget* widget, Tone tone, Size size) {
@@ -44,14 +79,17 @@ void apply(QWidget* widget, Tone tone, Size size) {
 
     QFont font = QApplication::font();
     const double base = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
+    // Never below the system's small font.
+    const double smallest = QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF();
+    auto scaled = [&](double factor) { return std::max(base * factor, std::min(smallest, base)); };
     switch (size) {
     case Size::body:
         break;
     case Size::callout:
-        font.setPointSizeF(base * 0.92);
+        font.setPointSizeF(scaled(0.92));
         break;
     case Size::caption:
-        font.setPointSizeF(base * 0.85);
+        font.setPointSizeF(scaled(0.85));
         break;
     case Size::title:
         font.setPointSizeF(base * 1.6);

@@ -12,8 +12,12 @@ namespace WidgetLook {
 enum class Tone { primary, secondary, red, green };
 enum class Size { body, callout, caption, title };
 
-// The colours the tones stand for, for this widget's place in the window.
+// The colours the tones stand for, for this widget's place in the window: derived from the
+// palette it inherits, each at least 4.5:1 against its Window colour, in a light or dark theme.
 QColor color(Tone tone, const QWidget* widget);
+// WCAG's relative luminance and contrast ratio (1 to 21).
+double relativeLuminance(const QColor& colour);
+double contrast(const QColor& first, const QColor& second);
 // Sets the widget's text colour (its WindowText and Text roles) and font size.
 void apply(QWidget* widget, Tone tone, Size size = Size::body);
 // The tone the widget's text is shown in, read from its palette.

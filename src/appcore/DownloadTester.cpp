@@ -87,6 +87,10 @@ void DownloadTester::run(const Request& request) {
     if (m_state.kind == State::Kind::running)
         return;
     m_lastRequest = request;
+    if (!m_declinedLink.isEmpty()) {
+        m_declinedLink.clear();
+        emit declinedLinkChanged();
+    }
     setState(State::running());
 
     m_runs.start([this, download = m_download, request](std::stop_token stopToken, const WorkerRuns::Poster& back) {
@@ -117,6 +121,16 @@ void DownloadTester::run(const Request& request) {
             deliver(State::failed(QStringLiteral("Unknown error")));
         }
     });
+}
+
+void DownloadTester::offerLink(const QString& link) {
+    if (m_state.kind == State::Kind::running) {
+        m_declinedLink = link;
+        emit declinedLinkChanged();
+        return;
+    }
+    setUrlText(link);
+    start();
 }
 
 void DownloadTester::cancel() {

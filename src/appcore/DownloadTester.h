@@ -79,6 +79,12 @@ public:
     // the form holds by then. updater must outlive the run.
     void updateAndRetry(YtdlpUpdater& updater);
 
+    // A link from outside the window (the command line, a second start): while no download runs
+    // it becomes the text and starts; while one runs it is kept as the declined link, not started.
+    void offerLink(const QString& link);
+    // The last link that offerLink could not start; empty once a download starts.
+    const QString& declinedLink() const { return m_declinedLink; }
+
 signals:
     void urlTextChanged(const QString& text);
     void qualityChanged(VideoQuality quality);
@@ -87,6 +93,7 @@ signals:
     // Emitted on every write of the state, even an equal one.
     void stateChanged();
     void progressChanged();
+    void declinedLinkChanged();
 
 private:
     // One download's settings, kept to try it again.
@@ -108,6 +115,7 @@ private:
     std::optional<DownloadProgress> m_progress;
     std::optional<Request> m_lastRequest;
     QMetaObject::Connection m_retryWatch; // the update that a retry waits for
+    QString m_declinedLink;
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};
 };

@@ -12,7 +12,8 @@ struct DownloadProgress {
         downloading, // yt-dlp fetches stream `stream` of `streamCount`
         merging,     // yt-dlp joins the streams or post-processes the file
         checking,    // ffprobe inspects the file
-        converting,  // ffmpeg remuxes or re-encodes to MP4 (a second attempt starts again at 0)
+        repackaging, // ffmpeg copies the streams into an MP4 without re-encoding
+        converting,  // ffmpeg re-encodes to MP4 (a second attempt starts again at 0)
     };
 
     Phase phase = Phase::downloading;

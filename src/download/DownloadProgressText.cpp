@@ -41,6 +41,8 @@ std::string DownloadProgressText::phaseText(DownloadProgress::Phase phase, const
         return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Merging\u2026"));
     case DownloadProgress::Phase::checking:
         return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Checking the file\u2026"));
+    case DownloadProgress::Phase::repackaging:
+        return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Repackaging as MP4\u2026"));
     case DownloadProgress::Phase::converting:
         return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Converting to MP4\u2026"));
     }

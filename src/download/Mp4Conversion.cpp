@@ -175,17 +175,23 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
     auto runAttempt = [&](VideoEncoder encoder) {
         FfmpegProgressParser parser(probe.durationSeconds);
         ToolProcess::LineHandler onLine;
+        // Nothing is re-encoded when the streams that matter are copied.
+        const bool copies = decided.audioOnly ? decided.copyAudio : encoder == VideoEncoder::copy;
+        const DownloadProgress::Phase phase =
+            copies ? DownloadProgress::Phase::repackaging : DownloadProgress::Phase::converting;
         if (onProgress) {
             DownloadProgress start;
-            start.phase = DownloadProgress::Phase::converting;
+            start.phase = phase;
             if (probe.durationSeconds)
                 start.fraction = 0.0;
             onProgress(start);
-            onLine = [&parser, &onProgress](ToolProcess::Stream stream, std::string_view line) {
+            onLine = [&parser, &onProgress, phase](ToolProcess::Stream stream, std::string_view line) {
                 if (stream != ToolProcess::Stream::standardOutput)
                     return;
-                if (auto progress = parser.read(line))
+                if (auto progress = parser.read(line)) {
+                    progress->phase = phase;
                     onProgress(*progress);
+                }
             };
         }
         try {

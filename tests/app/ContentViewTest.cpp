@@ -10,6 +10,7 @@
 #include "appcore/ToolVersions.h"
 #include "appcore/YtdlpUpdater.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -160,6 +161,9 @@ private slots:
         converting.fraction = 0.4;
         QTest::newRow("converting") << converting << "Converting to MP4…"
                                     << "40%" << 1000;
+        converting.phase = DownloadProgress::Phase::repackaging;
+        QTest::newRow("repackaging") << converting << "Repackaging as MP4…"
+                                     << "40%" << 1000;
     }
 
     void downloadProgressShowsBesideTheRunningText() {
@@ -181,6 +185,28 @@ private slots:
         QVERIFY(!h.shown("statusProgress"));
         QCOMPARE(h.child<QLabel>("statusRunning")->text(), QStringLiteral("Downloading…"));
         QCOMPARE(h.child<QProgressBar>("downloadSpinner")->maximum(), 0);
+    }
+
+    // Every text tone reads at 4.5:1 or more on its background, in a light and a dark theme.
+    void textTonesHaveEnoughContrast_data() {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << QApplication::palette();
+        QPalette dark;
+        for (auto [role, colour] : {std::pair{QPalette::Window, 0x2b2b2b},
+                                    {QPalette::WindowText, 0xeeeeee},
+                                    {QPalette::PlaceholderText, 0x6a6a6a}})
+            dark.setColor(role, QColor::fromRgb(colour));
+        QTest::newRow("dark") << dark;
+    }
+    void textTonesHaveEnoughContrast() {
+        QFETCH(QPalette, palette);
+        QWidget parent;
+        parent.setPalette(palette);
+        QLabel label(&parent);
+        for (Tone tone : {Tone::primary, Tone::secondary, Tone::red, Tone::green}) {
+            const double ratio = WidgetLook::contrast(WidgetLook::color(tone, &label), palette.color(QPalette::Window));
+            QVERIFY2(ratio >= 4.5, qPrintable(QString("tone %1: %2:1").arg(int(tone)).arg(ratio)));
+        }
     }
 
     void windowIsFixedAt460() {

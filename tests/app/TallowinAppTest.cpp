@@ -256,6 +256,23 @@ private slots:
         }
     }
 
+    // Closing during a download asks first; keeping it leaves the window and the run alone.
+    void closingDuringADownloadAsks() {
+        Harness h("");
+        h.app->launch();
+        h.app->tester().setUrlText("https://example.com/v");
+        h.app->tester().start();
+        QVERIFY(!h.app->window().close());
+        auto* question = h.app->window().findChild<QMessageBox*>("quitQuestion");
+        QVERIFY(question && question->text() == "Stop the download and quit?");
+        question->findChild<QPushButton*>("keepDownloadingButton")->click();
+        QVERIFY(h.app->window().isVisible());
+        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::running);
+        h.app->requestQuit();
+        h.app->window().findChild<QMessageBox*>("quitQuestion")->findChild<QPushButton*>("stopAndQuitButton")->click();
+        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::idle);
+    }
+
     // Wired as main() wires it. Runs the application's own loop, so it comes last.
     void aSignalQuitsLikeQuitWithTheShellsStatus_data() {
         QTest::addColumn<int>("number");

@@ -254,6 +254,9 @@ private slots:
         QTest::newRow("failed") << "failed"
                                 << "statusError"
                                 << "Download failed: yt-dlp failed: 404";
+        QTest::newRow("said once") << "Download failed: HTTP 404"
+                                   << "statusError"
+                                   << "Download failed: HTTP 404";
         QTest::newRow("update") << "update"
                                 << "updateStatusText"
                                 << "yt-dlp 2025.01.15 is already the latest release.";
@@ -271,7 +274,9 @@ private slots:
         else if (ending == "finished")
             h.download([] { return finishedVideo("/cache/w/clip.mp4"); });
         else
-            h.download([]() -> DownloadedVideo { throw std::runtime_error("yt-dlp failed: 404"); });
+            h.download([ending]() -> DownloadedVideo {
+                throw std::runtime_error(ending == "failed" ? "yt-dlp failed: 404" : ending.toStdString());
+            });
         QWidget* live = h.child<QWidget>(qPrintable(label));
         QTRY_COMPARE(announced.count(), 1);
         QCOMPARE(announced.at(0).at(0).value<QWidget*>(), live);

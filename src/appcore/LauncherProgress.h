@@ -1,0 +1,16 @@
+#pragma once
+
+#include <optional>
+
+// Progress on the launcher or dock entry (com.canonical.Unity.LauncherEntry, which KDE Plasma and
+// common docks show) for application://org.tallowin.Tallowin.desktop. Sends only a signal on the
+// session bus: never blocks, and without a bus nothing happens. Lives on the GUI thread.
+class LauncherProgress {
+public:
+    // fraction 0…1 shows the bar at that point; none hides it. Repeats of a shown value are not sent.
+    void show(std::optional<double> fraction);
+
+private:
+    std::optional<double> m_shown;
+    bool m_sent = false;
+};
