@@ -1,12 +1,12 @@
 // The window as the tallowin executable starts it (the same steps as its main), reporting its
-// first paint for the start benchmark. With "--version-store" the window's tool versions come from
-// ToolVersionStore instead of a run of each tool, as a warm start would have them.
-#include "app/QuitOnSignal.h"
+// first paint for the start benchmark. The window's tool versions come from ToolVersionStore, as
+// the tallowin executable has them; without "--version-store" each tool is run instead, as before.
 #include "app/TallowinApp.h"
-#include "app/Translations.h"
+#include "appcore/QuitOnSignal.h"
+#include "appcore/Translations.h"
 
 #include "first_paint_report.h"
-#include "tools/ToolVersionStore.h"
+#include "tools/BundledTools.h"
 
 #include <csignal>
 #include <string_view>
@@ -20,9 +20,9 @@ int main(int argc, char* argv[]) {
     Translations::install(application, Translations::userLanguages());
     QuitOnSignal quitOnSignal;
     TallowinApp::Options options;
-    if (argc > 1 && std::string_view(argv[1]) == "--version-store")
-        options.services.version = [](const std::filesystem::path& tool, std::stop_token stop) {
-            return ToolVersionStore::version(tool, stop);
+    if (argc < 2 || std::string_view(argv[1]) != "--version-store")
+        options.version = [](const std::filesystem::path& tool, std::stop_token stop) {
+            return BundledTools::version(tool, stop);
         };
     TallowinApp tallowin(std::move(options));
     QObject::connect(&quitOnSignal, &QuitOnSignal::received, &tallowin, &TallowinApp::quitAfterSignal);

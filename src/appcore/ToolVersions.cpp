@@ -2,14 +2,16 @@
 
 #include "appcore/YtdlpUpdater.h"
 #include "tools/BundledTools.h"
+#include "tools/ToolVersionStore.h"
 
 #include <thread>
 
 ToolVersions::ToolVersions(YtdlpUpdater& updater, VersionFunction version, QObject* parent)
     : QObject(parent), m_updater(updater), m_version(std::move(version)) {
     if (!m_version)
+        // Stored under each tool's fingerprint, so a start with unchanged tools runs none of them.
         m_version = [](const std::filesystem::path& tool, std::stop_token stop) {
-            return BundledTools::version(tool, stop);
+            return ToolVersionStore::version(tool, stop);
         };
 }
 

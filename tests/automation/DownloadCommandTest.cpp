@@ -15,8 +15,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <ostream>
-#include <sstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -55,7 +55,7 @@ inline void PrintTo(const RefusedRow& row, std::ostream* out) {
     *out << row.name;
 }
 
-const std::string hint = " (links start with https:// or http://)";
+const std::string schemeHint = " (links start with https:// or http://)";
 
 class RefusedText : public DownloadCommand, public testing::WithParamInterface<RefusedRow> {};
 
@@ -77,14 +77,16 @@ INSTANTIATE_TEST_SUITE_P(
             "optionLike",
             {"-rf"},
             "tallowin-cli download: unknown option -rf\nRun \"tallowin-cli download --help\" for more information."},
-        RefusedRow{"optionAfterSeparator", {"--", "--exec=touch x"}, "Not a usable URL: --exec=touch x" + hint},
-        RefusedRow{"noScheme", {"example.com/v"}, "Not a usable URL: example.com/v" + hint},
-        RefusedRow{"innerSpace", {"https://e.com/a b"}, "Not a usable URL: https://e.com/a b" + hint},
-        RefusedRow{"controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\x1b[2J" + hint},
-        RefusedRow{"long", {std::string(100 * 1024, 'x')}, "Not a usable URL: " + std::string(100 * 1024, 'x') + hint},
+        RefusedRow{"optionAfterSeparator", {"--", "--exec=touch x"}, "Not a usable URL: --exec=touch x" + schemeHint},
+        RefusedRow{"noScheme", {"example.com/v"}, "Not a usable URL: example.com/v" + schemeHint},
+        RefusedRow{"innerSpace", {"https://e.com/a b"}, "Not a usable URL: https://e.com/a b" + schemeHint},
+        RefusedRow{
+            "controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\x1b[2J" + schemeHint},
+        RefusedRow{
+            "long", {std::string(100 * 1024, 'x')}, "Not a usable URL: " + std::string(100 * 1024, 'x') + schemeHint},
         RefusedRow{"none", {}, "A URL is required."},
         // A mistake in any link stops the call before the first download.
-        RefusedRow{"secondUnusable", {"https://a.test/1", "a.test/2"}, "Not a usable URL: a.test/2" + hint},
+        RefusedRow{"secondUnusable", {"https://a.test/1", "a.test/2"}, "Not a usable URL: a.test/2" + schemeHint},
         RefusedRow{
             "unknownQuality",
             {"--quality", "1081p", "https://a.test/v"},
@@ -313,9 +315,10 @@ TEST_P(UpdateAdviceText, HintsOrUpdatesAndTriesAgain) {
     std::vector<std::string> arguments{"--no-force-mp4", "https://a.test/v"};
     if (row.retry)
         arguments.insert(arguments.begin(), "--update-and-retry");
-    const auto result = runDownload(
-        arguments,
-        {"TALLOWIN_RELEASES_API_URL=" + service.baseUrl(), "TALLOWIN_RELEASES_WEB_URL=" + service.baseUrl()});
+    const auto result = runDownload(arguments,
+                                    {"TALLOWIN_RELEASES_API_URL=" + service.baseUrl(),
+                                     "TALLOWIN_RELEASES_WEB_URL=" + service.baseUrl(),
+                                     "TALLOWIN_RELEASES_KEYRING=" + ReleaseSigner::shared().keyring().string()});
     EXPECT_EQ(result.status, row.status);
     EXPECT_EQ(std::regex_replace(result.standardError, std::regex("is [0-9]+ days old"), "is N days old"), row.err);
     // Only the retry with the new copy succeeds, and it made the file.
