@@ -1,5 +1,6 @@
 #include "platform/HardwareVideo.h"
 
+#include "platform/SharedLibrary.h"
 #include "platform/UniqueFd.h"
 
 #include <va/va.h>
@@ -52,9 +53,45 @@ std::optional<std::filesystem::path> firstExistingRenderNode() {
 
 void silence(void*, const char*) {}
 
+// libva, loaded only on a machine with a render node: everywhere else it would be mapped into
+// every process for nothing.
+struct VaLibrary {
+    decltype(vaGetDisplayDRM)* getDisplayDrm;
+    decltype(vaTerminate)* terminate;
+    decltype(vaSetErrorCallback)* setErrorCallback;
+    decltype(vaSetInfoCallback)* setInfoCallback;
+    decltype(vaInitialize)* initialize;
+    decltype(vaMaxNumProfiles)* maxNumProfiles;
+    decltype(vaQueryConfigProfiles)* queryConfigProfiles;
+    decltype(vaMaxNumEntrypoints)* maxNumEntrypoints;
+    decltype(vaQueryConfigEntrypoints)* queryConfigEntrypoints;
+};
+
+// Nothing when libva is not installed: the hardware then counts as absent.
+std::optional<VaLibrary> loadVa() {
+    try {
+        static const SharedLibrary va("libva.so.2");
+        static const SharedLibrary drm("libva-drm.so.2");
+        return VaLibrary{
+            .getDisplayDrm = drm.function<decltype(vaGetDisplayDRM)>("vaGetDisplayDRM"),
+            .terminate = va.function<decltype(vaTerminate)>("vaTerminate"),
+            .setErrorCallback = va.function<decltype(vaSetErrorCallback)>("vaSetErrorCallback"),
+            .setInfoCallback = va.function<decltype(vaSetInfoCallback)>("vaSetInfoCallback"),
+            .initialize = va.function<decltype(vaInitialize)>("vaInitialize"),
+            .maxNumProfiles = va.function<decltype(vaMaxNumProfiles)>("vaMaxNumProfiles"),
+            .queryConfigProfiles = va.function<decltype(vaQueryConfigProfiles)>("vaQueryConfigProfiles"),
+            .maxNumEntrypoints = va.function<decltype(vaMaxNumEntrypoints)>("vaMaxNumEntrypoints"),
+            .queryConfigEntrypoints = va.function<decltype(vaQueryConfigEntrypoints)>("vaQueryConfigEntrypoints"),
+        };
+    } catch (const SharedLibrary::Unavailable&) {
+        return std::nullopt;
+    }
+}
+
 // Ends a display that vaGetDisplayDRM made, whether or not vaInitialize succeeded on it.
 struct DisplayTerminator {
-    void operator()(VADisplay display) const noexcept { vaTerminate(display); }
+    decltype(vaTerminate)* terminate;
+    void operator()(VADisplay display) const noexcept { terminate(display); }
 };
 
 // What the machine has: the render node, whether its driver initialises, what it decodes.
@@ -74,31 +111,35 @@ Device askVaapi() {
     const UniqueFd fd(::open(device.node->c_str(), O_RDWR | O_CLOEXEC));
     if (!fd)
         return device;
+    const std::optional<VaLibrary> loaded = loadVa();
+    if (!loaded)
+        return device;
+    const VaLibrary& va = *loaded;
     // Declared after fd, so the display is terminated before its descriptor closes.
-    const std::unique_ptr<void, DisplayTerminator> owner(vaGetDisplayDRM(fd.get()));
+    const std::unique_ptr<void, DisplayTerminator> owner(va.getDisplayDrm(fd.get()), DisplayTerminator{va.terminate});
     const VADisplay display = owner.get();
     if (!display)
         return device;
     // libva prints its driver search on standard error otherwise.
-    vaSetErrorCallback(display, silence, nullptr);
-    vaSetInfoCallback(display, silence, nullptr);
+    va.setErrorCallback(display, silence, nullptr);
+    va.setInfoCallback(display, silence, nullptr);
     int major = 0;
     int minor = 0;
-    if (vaInitialize(display, &major, &minor) != VA_STATUS_SUCCESS)
+    if (va.initialize(display, &major, &minor) != VA_STATUS_SUCCESS)
         return device;
     device.usable = true;
-    std::vector<VAProfile> profiles(static_cast<std::size_t>(std::max(vaMaxNumProfiles(display), 0)));
+    std::vector<VAProfile> profiles(static_cast<std::size_t>(std::max(va.maxNumProfiles(display), 0)));
     int profileCount = 0;
-    if (profiles.empty() || vaQueryConfigProfiles(display, profiles.data(), &profileCount) != VA_STATUS_SUCCESS)
+    if (profiles.empty() || va.queryConfigProfiles(display, profiles.data(), &profileCount) != VA_STATUS_SUCCESS)
         return device;
-    std::vector<VAEntrypoint> entrypoints(static_cast<std::size_t>(std::max(vaMaxNumEntrypoints(display), 0)));
+    std::vector<VAEntrypoint> entrypoints(static_cast<std::size_t>(std::max(va.maxNumEntrypoints(display), 0)));
     auto hasDecode = [&](VAProfile profile) {
         bool offered = false;
         for (int i = 0; i < profileCount; ++i)
             offered = offered || profiles[static_cast<std::size_t>(i)] == profile;
         int count = 0;
         if (!offered || entrypoints.empty() ||
-            vaQueryConfigEntrypoints(display, profile, entrypoints.data(), &count) != VA_STATUS_SUCCESS)
+            va.queryConfigEntrypoints(display, profile, entrypoints.data(), &count) != VA_STATUS_SUCCESS)
             return false;
         for (int i = 0; i < count; ++i) {
             if (entrypoints[static_cast<std::size_t>(i)] == VAEntrypointVLD)

@@ -2,12 +2,11 @@
 
 #include "platform/Ascii.h"
 #include "platform/BodyTooLarge.h"
+#include "platform/CurlLibrary.h"
 #include "platform/NetworkError.h"
 #include "platform/OperationCancelled.h"
 #include "platform/Platform.h"
 #include "platform/UniqueFd.h"
-
-#include <curl/curl.h>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -18,7 +17,6 @@
 #include <cerrno>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <system_error>
 
@@ -30,19 +28,18 @@ constexpr int maximumRedirects = 20;
 // A small answer larger than this is not a release description or a feed.
 constexpr std::size_t maximumBodyInMemory = 16 * 1024 * 1024;
 
-void initialiseCurl() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+const CurlLibrary& curl() {
+    return CurlLibrary::get();
 }
 
 struct EasyDeleter {
-    void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
+    void operator()(CURL* handle) const noexcept { curl().easyCleanup(handle); }
 };
 struct HeaderListDeleter {
-    void operator()(curl_slist* list) const noexcept { curl_slist_free_all(list); }
+    void operator()(curl_slist* list) const noexcept { curl().slistFreeAll(list); }
 };
 struct UrlDeleter {
-    void operator()(CURLU* url) const noexcept { curl_url_cleanup(url); }
+    void operator()(CURLU* url) const noexcept { curl().urlCleanup(url); }
 };
 
 struct UrlParts {
@@ -51,16 +48,16 @@ struct UrlParts {
 };
 
 std::optional<UrlParts> parseUrl(const std::string& url) {
-    std::unique_ptr<CURLU, UrlDeleter> handle(curl_url());
-    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
+    std::unique_ptr<CURLU, UrlDeleter> handle(curl().url());
+    if (!handle || curl().urlSet(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK)
         return std::nullopt;
     UrlParts parts;
     for (auto [part, field] : {std::pair{CURLUPART_SCHEME, &parts.scheme}, std::pair{CURLUPART_HOST, &parts.host}}) {
         char* text = nullptr;
-        if (curl_url_get(handle.get(), part, &text, 0) != CURLUE_OK)
+        if (curl().urlGet(handle.get(), part, &text, 0) != CURLUE_OK)
             return std::nullopt;
         *field = text;
-        curl_free(text);
+        curl().free(text);
     }
     parts.scheme = Ascii::lower(parts.scheme);
     parts.host = Ascii::lower(parts.host);
@@ -122,11 +119,11 @@ std::size_t onData(char* data, std::size_t size, std::size_t count, void* user) 
     auto* context = static_cast<TransferContext*>(user);
     const std::size_t bytes = size * count;
     long status = 0;
-    curl_easy_getinfo(context->handle, CURLINFO_RESPONSE_CODE, &status);
+    curl().easyGetinfo(context->handle, CURLINFO_RESPONSE_CODE, &status);
     if (status >= 300 && status < 400)
         return bytes;
     curl_off_t total = -1;
-    curl_easy_getinfo(context->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+    curl().easyGetinfo(context->handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
     return context->sink->write(data, bytes, status >= 200 && status < 300 ? total : -1) ? bytes : 0;
 }
 
@@ -150,16 +147,15 @@ long transfer(std::string url,
               BodySink& sink,
               std::stop_token stopToken,
               const std::function<void()>& rethrowSinkError) {
-    initialiseCurl();
     const SchemePolicy policy(url);
-    std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
+    std::unique_ptr<CURL, EasyDeleter> easy(curl().easyInit());
     if (!easy)
         throw NetworkError("Could not start a network transfer.");
     CURL* handle = easy.get();
 
     std::unique_ptr<curl_slist, HeaderListDeleter> headerList;
     for (const auto& header : headers) {
-        curl_slist* extended = curl_slist_append(headerList.get(), header.c_str());
+        curl_slist* extended = curl().slistAppend(headerList.get(), header.c_str());
         if (!extended)
             throw std::bad_alloc();
         headerList.release();
@@ -170,28 +166,28 @@ long transfer(std::string url,
     char errorText[CURL_ERROR_SIZE] = {};
     const std::string userAgent = "Tallowin/" + Platform::applicationVersion();
 
-    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, policy.protocols());
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headerList.get());
-    curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onData);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &context);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &context);
-    curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 256L * 1024);
+    curl().easySetopt(handle, CURLOPT_PROTOCOLS_STR, policy.protocols());
+    curl().easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+    curl().easySetopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl().easySetopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl().easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl().easySetopt(handle, CURLOPT_USERAGENT, userAgent.c_str());
+    curl().easySetopt(handle, CURLOPT_HTTPHEADER, headerList.get());
+    curl().easySetopt(handle, CURLOPT_ERRORBUFFER, errorText);
+    curl().easySetopt(handle, CURLOPT_WRITEFUNCTION, onData);
+    curl().easySetopt(handle, CURLOPT_WRITEDATA, &context);
+    curl().easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+    curl().easySetopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl().easySetopt(handle, CURLOPT_XFERINFODATA, &context);
+    curl().easySetopt(handle, CURLOPT_BUFFERSIZE, 256L * 1024);
     if (limits.connect)
-        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connect->count()));
+        curl().easySetopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(limits.connect->count()));
     if (limits.idle) {
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.idle->count()));
+        curl().easySetopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl().easySetopt(handle, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits.idle->count()));
     }
     if (limits.maximumBytes)
-        curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, *limits.maximumBytes);
+        curl().easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE, *limits.maximumBytes);
     const auto deadline = std::chrono::steady_clock::now() + limits.total.value_or(std::chrono::seconds(0));
 
     for (int hop = 0;; ++hop) {
@@ -202,11 +198,11 @@ long transfer(std::string url,
             if (left.count() <= 0)
                 throw NetworkError("Operation timed out after " + std::to_string(limits.total->count() * 1000) +
                                    " milliseconds");
-            curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
+            curl().easySetopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(left.count()));
         }
-        curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
+        curl().easySetopt(handle, CURLOPT_URL, url.c_str());
         errorText[0] = '\0';
-        const CURLcode result = curl_easy_perform(handle);
+        const CURLcode result = curl().easyPerform(handle);
         if (result == CURLE_ABORTED_BY_CALLBACK && stopToken.stop_requested())
             throw OperationCancelled();
         if (result == CURLE_WRITE_ERROR)
@@ -214,12 +210,12 @@ long transfer(std::string url,
         if (result == CURLE_FILESIZE_EXCEEDED && limits.maximumBytes)
             throw BodyTooLarge(static_cast<std::uintmax_t>(*limits.maximumBytes));
         if (result != CURLE_OK)
-            throw NetworkError(errorText[0] ? errorText : curl_easy_strerror(result));
+            throw NetworkError(errorText[0] ? errorText : curl().easyStrerror(result));
 
         long status = 0;
-        curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+        curl().easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
         char* location = nullptr;
-        curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
+        curl().easyGetinfo(handle, CURLINFO_REDIRECT_URL, &location);
         if (status < 300 || status >= 400 || !location)
             return status;
         if (hop == maximumRedirects)
