@@ -1,5 +1,6 @@
 #include "app/ContentView.h"
 
+#include "app/AfterFirstPaint.h"
 #include "app/DownloadForm.h"
 #include "app/ToolsBox.h"
 #include "app/WidgetLook.h"
@@ -163,8 +164,9 @@ void ContentView::fitToScreen() {
 
 void ContentView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    // Asked once the window is on screen: its first picture does not wait for the answers.
     if (!event->spontaneous())
-        m_versions.refresh();
+        AfterFirstPaint::run(window(), [this] { m_versions.refresh(); });
     if (QWindow* handle = window()->windowHandle())
         connect(handle, &QWindow::screenChanged, this, &ContentView::fitToScreen, Qt::UniqueConnection);
     fitToScreen();

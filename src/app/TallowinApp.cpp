@@ -1,6 +1,7 @@
 #include "app/TallowinApp.h"
 
 #include "app/AboutDialog.h"
+#include "app/AfterFirstPaint.h"
 #include "app/AppIcon.h"
 #include "app/FileRevealer.h"
 #include "platform/Platform.h"
@@ -24,11 +25,14 @@ TallowinApp::TallowinApp(Options options)
       m_window(std::make_unique<QMainWindow>()) {
     m_window->setObjectName(QStringLiteral("main"));
     m_window->setWindowTitle(tr("Tallowin"));
-    // On the application, so the window, the task switcher and every dialog carry it.
-    const QIcon icon = AppIcon::icon(Platform::packageRoot());
-    if (!icon.isNull())
-        QApplication::setWindowIcon(icon);
-    m_window->setWindowIcon(QApplication::windowIcon());
+    // On the application, so the window, the task switcher and every dialog carry it; after the
+    // first paint, since reading the icon's images would hold the window back.
+    AfterFirstPaint::run(m_window.get(), [window = m_window.get()] {
+        const QIcon icon = AppIcon::icon(Platform::packageRoot());
+        if (!icon.isNull())
+            QApplication::setWindowIcon(icon);
+        window->setWindowIcon(QApplication::windowIcon());
+    });
     m_open = options.services.open;
     if (!m_open)
         m_open = [](const QUrl& url) { return QDesktopServices::openUrl(url); };

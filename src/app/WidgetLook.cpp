@@ -80,7 +80,8 @@ void apply(QWidget* widget, Tone tone, Size size) {
     QFont font = QApplication::font();
     const double base = font.pointSizeF() > 0 ? font.pointSizeF() : 10.0;
     // Never below the system's small font.
-    const double smallest = QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF();
+    // Asked once: each question goes through fontconfig's whole substitution.
+    static const double smallest = QFontDatabase::systemFont(QFontDatabase::SmallestReadableFont).pointSizeF();
     auto scaled = [&](double factor) { return std::max(base * factor, std::min(smallest, base)); };
     switch (size) {
     case Size::body:
