@@ -3,6 +3,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QFontDatabase>
+#include <QHash>
 #include <QLabel>
 #include <QStyle>
 #include <QWidget>
@@ -145,15 +146,58 @@ QLabel* makeIconLabel(QWidget* parent, const char* name) {
     return icon;
 }
 
+namespace {
+
+// The 16-pixel picture of a symbol, made once: the style's fallback icons decode every size they
+// ship when asked for.
+QPixmap symbolPixmap(const QString& symbol) {
+    static QHash<QString, QPixmap> made;
+    auto found = made.find(symbol);
+    if (found == made.end())
+        found = made.insert(symbol, WidgetLook::symbol(symbol.toLatin1().constData()).pixmap(16, 16));
+    return *found;
+}
+
+// Draws a label's symbol when the label is next shown, for labels in rows that are hidden: most
+// of those a start never shows.
+class SymbolOnShow : public QObject {
+public:
+    explicit SymbolOnShow(QLabel* label) : QObject(label) {
+        label->setProperty(pending, true);
+        label->installEventFilter(this);
+    }
+
+    static constexpr const char* pending = "symbolPending";
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            auto* label = qobject_cast<QLabel*>(watched);
+            const QString symbol = label->property("symbol").toString();
+            if (!symbol.isEmpty())
+                label->setPixmap(symbolPixmap(symbol));
+            label->setProperty(pending, false);
+            label->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void setSymbol(QLabel* icon, const char* symbol) {
     if (!symbol) {
         icon->clear();
         icon->hide();
         return;
     }
-    icon->setPixmap(WidgetLook::symbol(symbol).pixmap(16, 16));
-    icon->setProperty("symbol", QString::fromLatin1(symbol));
+    const QString name = QString::fromLatin1(symbol);
+    icon->setProperty("symbol", name);
     icon->show();
+    if (icon->isVisible())
+        icon->setPixmap(symbolPixmap(name));
+    else if (!icon->property(SymbolOnShow::pending).toBool())
+        new SymbolOnShow(icon);
 }
 
 void announce(QWidget* widget, const QString& text) {

@@ -1,5 +1,6 @@
 #include "app/WrappingLabel.h"
 
+#include <QEvent>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -40,11 +41,21 @@ void WrappingLabel::setMaximumTextHeight(int height) {
 }
 
 int WrappingLabel::textHeight(int width) const {
+    const int revision = document()->revision();
+    if (m_measured.width == width && m_measured.revision == revision)
+        return m_measured.height;
     // A copy laid out at the given width, so asking does not disturb what is shown.
     std::unique_ptr<QTextDocument> copy(document()->clone());
     copy->setTextWidth(std::max(width - 2 * frameWidth(), 1));
-    const int height = static_cast<int>(std::ceil(copy->size().height()));
-    return std::max(height, fontMetrics().lineSpacing());
+    const int height = std::max(static_cast<int>(std::ceil(copy->size().height())), fontMetrics().lineSpacing());
+    m_measured = {width, revision, height};
+    return height;
+}
+
+void WrappingLabel::changeEvent(QEvent* event) {
+    QTextEdit::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        m_measured = {};
 }
 
 int WrappingLabel::heightForWidth(int width) const {

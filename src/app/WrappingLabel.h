@@ -24,10 +24,20 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     int textHeight(int width) const;
 
+    // The last height asked for: layouts ask the same width many times over, and each answer
+    // lays the whole text out again. Valid while the document's revision and the font stay.
+    struct MeasuredHeight {
+        int width = -1;
+        int revision = -1;
+        int height = 0;
+    };
+
     QString m_text;
     int m_maximumTextHeight = QWIDGETSIZE_MAX;
+    mutable MeasuredHeight m_measured;
 };
