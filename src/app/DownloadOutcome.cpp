@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -185,6 +186,7 @@ QWidget* DownloadOutcome::makeFinishedRow(QWidget* parent) {
         if (widget->focusPolicy() == Qt::NoFocus && widget != m_fileName)
             continue;
         widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        widget->installEventFilter(this); // Shift+F10 and the Menu key (eventFilter)
         connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
             showFileMenu(widget->mapToGlobal(at));
         });
@@ -315,11 +317,27 @@ void DownloadOutcome::openFile() {
         complain(tr("Could not open %1: no application is set to open this kind of file.").arg(path));
 }
 
+bool DownloadOutcome::eventFilter(QObject* watched, QEvent* event) {
+    // Only X11 turns the Menu key into a context-menu event, and no platform does Shift+F10.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            const auto* widget = static_cast<const QWidget*>(watched);
+            showFileMenu(widget->mapToGlobal(widget->rect().center()));
+            return true;
+        }
+    }
+    return FittingScrollArea::eventFilter(watched, event);
+}
+
 void DownloadOutcome::showFileMenu(const QPoint& globalPosition) {
-    if (m_tester.state().kind != DownloadTester::State::Kind::finished)
+    // One menu at a time: on X11 the Menu key also arrives as a context-menu event.
+    if (m_tester.state().kind != DownloadTester::State::Kind::finished || (m_fileMenu && m_fileMenu->isVisible()))
         return;
     const QString path = qs(m_tester.state().video.fileURL.string());
     auto* menu = new QMenu(this);
+    m_fileMenu = menu;
     menu->setObjectName(QStringLiteral("fileMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* open = menu->addAction(tr("&Open"));

@@ -373,6 +373,57 @@ private slots:
             QVERIFY2(box->text().startsWith(complaint) && box->text().contains(path), qPrintable(box->text()));
     }
 
+    // The keyboard reaches the file's menu from the name and from each of the file's buttons.
+    void theFileMenuOpensFromTheKeyboard_data() {
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        for (const char* widget : {"statusFileName", "openFileButton", "showInFolderButton", "saveCopyButton"}) {
+            QTest::addRow("%s, Shift+F10", widget) << widget << int(Qt::Key_F10) << int(Qt::ShiftModifier);
+            QTest::addRow("%s, Menu", widget) << widget << int(Qt::Key_Menu) << int(Qt::NoModifier);
+        }
+    }
+    void theFileMenuOpensFromTheKeyboard() {
+        QFETCH(QString, widget);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        Harness h;
+        h.download([] { return finishedVideo("/cache/w/clip.mp4"); });
+        QWidget* target = h.child<QWidget>(qPrintable(widget));
+        QTRY_VERIFY(target->isVisible());
+        target->setFocus();
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        auto* menu = h.app->window().findChild<QMenu*>("fileMenu");
+        QVERIFY(menu && menu->isVisible());
+        menu->close();
+    }
+
+    // After a download Tab reaches the file's name, folder and buttons, and stops nowhere else.
+    void tabReachesTheFileAndNothingUnseen() {
+        Harness h;
+        h.download([] { return finishedVideo("/cache/w/clip.mp4"); });
+        QTRY_VERIFY(h.child<QWidget>("saveCopyButton")->isVisible());
+        QWidget* start = h.child<QWidget>("urlField");
+        start->setFocus();
+        QStringList stops;
+        for (int i = 0; i < 20 && (i == 0 || h.focus() != start); ++i) {
+            QTest::keyClick(h.focus(), Qt::Key_Tab);
+            stops << h.focus()->objectName();
+        }
+        QCOMPARE(stops,
+                 (QStringList{"qualityPicker",
+                              "forceMP4Toggle",
+                              "compatibleToggle",
+                              "downloadButton",
+                              "statusFileName",
+                              "statusFolder",
+                              "openFileButton",
+                              "showInFolderButton",
+                              "saveCopyButton",
+                              "updateButton",
+                              "urlField"}));
+    }
+
     // The copy is whole or absent; an existing file is replaced only when the user agreed.
     void saveACopy_data() {
         QTest::addColumn<bool>("exists");
