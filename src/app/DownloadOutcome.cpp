@@ -4,6 +4,7 @@
 #include "app/FileRevealer.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
+#include "appcore/UserFolders.h"
 #include "download/DownloadProgressText.h"
 #include "platform/FileCopy.h"
 
@@ -11,8 +12,8 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -21,7 +22,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 using WidgetLook::Size;
@@ -45,16 +45,6 @@ QString failureName(const QString& message) {
     return message.startsWith(prefix) ? message : DownloadOutcome::tr("Download failed: %1").arg(message);
 }
 
-// Where a copy goes first: the user's Videos folder (created when missing), else the home folder;
-// never the current folder.
-QString copyFolder() {
-    const QString home = QDir::homePath();
-    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (!videos.isEmpty() && QDir().mkpath(videos))
-        return videos;
-    return home;
-}
-
 std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, const QString& suggestedName) {
     QFileDialog dialog(parent, DownloadOutcome::tr("Save a Copy"));
     dialog.setObjectName(QStringLiteral("saveCopyDialog"));
@@ -62,7 +52,7 @@ std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, con
     dialog.setFileMode(QFileDialog::AnyFile);
     // The dialog's own confirmation guards an existing file (QFileDialog::DontConfirmOverwrite unset).
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog.setDirectory(copyFolder());
+    dialog.setDirectory(UserFolders::videosOrHome());
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
