@@ -290,6 +290,12 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("scrolls");
         QTest::newRow("unbreakable path") << "Could not write /" + QString(400, 'p') + "/clip.mp4" << false;
+        QTest::newRow("yt-dlp's 404")
+            << "ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found (caused by "
+               "<HTTPError 404: Not Found>); please report this issue on "
+               "https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate "
+               "issue template. Confirm you are on the latest version using yt-dlp -U"
+            << false;
         QTest::newRow("many lines") << QString("yt-dlp said: something went wrong here.\n").repeated(200) << true;
     }
     void longErrorsWrapAndTheWindowFitsTheScreen() {
