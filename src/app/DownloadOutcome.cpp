@@ -77,7 +77,6 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     setFixedHeight(0);           // always fixed, so its share of the window is known (ContentView::fitToScreen)
     auto* status = new QWidget(this);
     status->setObjectName(QStringLiteral("statusContent"));
-    status->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(status);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -105,6 +104,8 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     WidgetLook::apply(m_declined, Tone::secondary, Size::callout);
     layout->addWidget(m_declined);
     setWidget(status);
+    // setWidget fills the content with the Window colour, a band on the group box's own shade.
+    status->setAutoFillBackground(false);
 
     connect(&m_tester, &DownloadTester::stateChanged, this, &DownloadOutcome::showState);
     connect(&m_tester, &DownloadTester::progressChanged, this, &DownloadOutcome::showProgress);
