@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QDBusConnection>
-#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
