@@ -4,6 +4,7 @@
 #include "app/FileRevealer.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
+#include "appcore/UserFolders.h"
 #include "download/DownloadProgressText.h"
 #include "platform/FileCopy.h"
 
@@ -11,16 +12,16 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 using WidgetLook::Size;
@@ -44,16 +45,6 @@ QString failureName(const QString& message) {
     return message.startsWith(prefix) ? message : DownloadOutcome::tr("Download failed: %1").arg(message);
 }
 
-// Where a copy goes first: the user's Videos folder (created when missing), else the home folder;
-// never the current folder.
-QString copyFolder() {
-    const QString home = QDir::homePath();
-    const QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    if (!videos.isEmpty() && QDir().mkpath(videos))
-        return videos;
-    return home;
-}
-
 std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, const QString& suggestedName) {
     QFileDialog dialog(parent, DownloadOutcome::tr("Save a Copy"));
     dialog.setObjectName(QStringLiteral("saveCopyDialog"));
@@ -61,7 +52,7 @@ std::optional<DownloadOutcome::CopyTarget> askForCopyTarget(QWidget* parent, con
     dialog.setFileMode(QFileDialog::AnyFile);
     // The dialog's own confirmation guards an existing file (QFileDialog::DontConfirmOverwrite unset).
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-    dialog.setDirectory(copyFolder());
+    dialog.setDirectory(UserFolders::videosOrHome());
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
@@ -86,7 +77,6 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     setFixedHeight(0);           // always fixed, so its share of the window is known (ContentView::fitToScreen)
     auto* status = new QWidget(this);
     status->setObjectName(QStringLiteral("statusContent"));
-    status->setAutoFillBackground(false);
     auto* layout = new QVBoxLayout(status);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
@@ -114,6 +104,8 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     WidgetLook::apply(m_declined, Tone::secondary, Size::callout);
     layout->addWidget(m_declined);
     setWidget(status);
+    // setWidget fills the content with the Window colour, a band on the group box's own shade.
+    status->setAutoFillBackground(false);
 
     connect(&m_tester, &DownloadTester::stateChanged, this, &DownloadOutcome::showState);
     connect(&m_tester, &DownloadTester::progressChanged, this, &DownloadOutcome::showProgress);
@@ -185,6 +177,7 @@ QWidget* DownloadOutcome::makeFinishedRow(QWidget* parent) {
         if (widget->focusPolicy() == Qt::NoFocus && widget != m_fileName)
             continue;
         widget->setContextMenuPolicy(Qt::CustomContextMenu);
+        widget->installEventFilter(this); // Shift+F10 and the Menu key (eventFilter)
         connect(widget, &QWidget::customContextMenuRequested, this, [this, widget](const QPoint& at) {
             showFileMenu(widget->mapToGlobal(at));
         });
@@ -315,11 +308,27 @@ void DownloadOutcome::openFile() {
         complain(tr("Could not open %1: no application is set to open this kind of file.").arg(path));
 }
 
+bool DownloadOutcome::eventFilter(QObject* watched, QEvent* event) {
+    // Only X11 turns the Menu key into a context-menu event, and no platform does Shift+F10.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType()) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Menu && key->modifiers() == Qt::NoModifier) ||
+            (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier)) {
+            const auto* widget = static_cast<const QWidget*>(watched);
+            showFileMenu(widget->mapToGlobal(widget->rect().center()));
+            return true;
+        }
+    }
+    return FittingScrollArea::eventFilter(watched, event);
+}
+
 void DownloadOutcome::showFileMenu(const QPoint& globalPosition) {
-    if (m_tester.state().kind != DownloadTester::State::Kind::finished)
+    // One menu at a time: on X11 the Menu key also arrives as a context-menu event.
+    if (m_tester.state().kind != DownloadTester::State::Kind::finished || (m_fileMenu && m_fileMenu->isVisible()))
         return;
     const QString path = qs(m_tester.state().video.fileURL.string());
     auto* menu = new QMenu(this);
+    m_fileMenu = menu;
     menu->setObjectName(QStringLiteral("fileMenu"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
     QAction* open = menu->addAction(tr("&Open"));

@@ -4,6 +4,7 @@
 #include "appcore/DownloadTester.h"
 #include "appcore/WorkerRuns.h"
 
+#include <QPointer>
 #include <QUrl>
 
 #include <filesystem>
@@ -12,6 +13,7 @@
 
 class ElidedLabel;
 class QLabel;
+class QMenu;
 class QPushButton;
 class WrappingLabel;
 
@@ -51,6 +53,10 @@ signals:
     // "Update yt-dlp and Try Again" was pressed (see DownloadTester::updateAndRetry).
     void updateAndRetryRequested();
 
+protected:
+    // Shift+F10 and the Menu key on the file's name or buttons open the file's menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     QWidget* makeFinishedRow(QWidget* parent);
     QWidget* makeFailedRow(QWidget* parent);
@@ -72,6 +78,7 @@ private:
     WrappingLabel* m_folder = nullptr; // "In <folder>", selectable
     QPushButton* m_showInFolder = nullptr;
     QLabel* m_note = nullptr;
+    QPointer<QMenu> m_fileMenu; // while it is open
     QWidget* m_failedRow = nullptr;
     WrappingLabel* m_failedSentence = nullptr; // the cause in plain words, above the error
     WrappingLabel* m_failedText = nullptr;

@@ -7,7 +7,6 @@
 #include "app/TallowinApp.h"
 #include "app/WrappingLabel.h"
 #include "appcore/Translations.h"
-#include "platform/FileCopy.h"
 #include "support/Sandbox.h"
 
 #include <QAccessible>
@@ -137,18 +136,32 @@ private slots:
         QCOMPARE(h.focus(), h.child<QWidget>("urlField"));
     }
 
+    // Every visible Tab stop, named or not (an unnamed one would be a stop nobody sees), from the first.
+    void tabFollowsTheVisualOrder_data() {
+        QTest::addColumn<bool>("downloaded");
+        QTest::addColumn<QStringList>("order");
+        const QStringList form{
+            "updateButton", "urlField", "qualityPicker", "forceMP4Toggle", "compatibleToggle", "downloadButton"};
+        QTest::newRow("at start") << false << form;
+        QTest::newRow("after a download")
+            << true
+            << form + QStringList{
+                          "statusFileName", "statusFolder", "openFileButton", "showInFolderButton", "saveCopyButton"};
+    }
     void tabFollowsTheVisualOrder() {
+        QFETCH(bool, downloaded);
+        QFETCH(QStringList, order);
         Harness h;
-        QStringList order;
-        QWidget* widget = h.child<QWidget>("updateButton");
-        for (int i = 0; i < 40 && order.size() < 6; ++i, widget = widget->nextInFocusChain())
-            if (widget->isVisibleTo(&h.app->window()) && widget->focusPolicy() & Qt::TabFocus &&
-                !widget->objectName().isEmpty() && !order.contains(widget->objectName()))
-                order << widget->objectName();
-        QCOMPARE(
-            order,
-            (QStringList{
-                "updateButton", "urlField", "qualityPicker", "forceMP4Toggle", "compatibleToggle", "downloadButton"}));
+        if (downloaded)
+            h.download([] { return finishedVideo("/cache/w/clip.mp4"); });
+        QTRY_COMPARE(h.child<QWidget>("saveCopyButton")->isVisible(), downloaded);
+        QWidget* first = h.child<QWidget>("updateButton");
+        QStringList stops;
+        QWidget* widget = first;
+        for (int i = 0; i < 80 && (i == 0 || widget != first); ++i, widget = widget->nextInFocusChain())
+            if (widget->isVisibleTo(&h.app->window()) && widget->focusPolicy() & Qt::TabFocus)
+                stops << (widget->objectName().isEmpty() ? widget->metaObject()->className() : widget->objectName());
+        QCOMPARE(stops, order);
     }
 
     // Where the focus goes while a download runs and once it ends, by where it was at the start.
@@ -291,6 +304,12 @@ private slots:
         QTest::addColumn<QString>("message");
         QTest::addColumn<bool>("scrolls");
         QTest::newRow("unbreakable path") << "Could not write /" + QString(400, 'p') + "/clip.mp4" << false;
+        QTest::newRow("yt-dlp's 404")
+            << "ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found (caused by "
+               "<HTTPError 404: Not Found>); please report this issue on "
+               "https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the appropriate "
+               "issue template. Confirm you are on the latest version using yt-dlp -U"
+            << false;
         QTest::newRow("many lines") << QString("yt-dlp said: something went wrong here.\n").repeated(200) << true;
     }
     void longErrorsWrapAndTheWindowFitsTheScreen() {
@@ -335,16 +354,30 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("works");
         QTest::addColumn<QString>("complaint"); // a message box's text starts so; empty: none
-        QTest::newRow("open") << "openFileAction" << true << "";
-        QTest::newRow("open fails") << "openFileAction" << false << "Could not open ";
-        QTest::newRow("copy path") << "copyPathAction" << true << "";
-        QTest::newRow("show in folder") << "showInFolderAction" << true << "";
-        QTest::newRow("nothing can show it") << "showInFolderAction" << false << "Could not show ";
+        QTest::addColumn<QString>("from");      // the widget the menu is opened on...
+        QTest::addColumn<QString>("keys");      // ...with these keys; none: the mouse
+        QTest::newRow("open") << "openFileAction" << true << ""
+                              << "statusFileName"
+                              << "Shift+F10";
+        QTest::newRow("open fails") << "openFileAction" << false << "Could not open "
+                                    << "openFileButton"
+                                    << "Menu";
+        QTest::newRow("copy path") << "copyPathAction" << true << ""
+                                   << "showInFolderButton"
+                                   << "Shift+F10";
+        QTest::newRow("show in folder") << "showInFolderAction" << true << ""
+                                        << "saveCopyButton"
+                                        << "Menu";
+        QTest::newRow("nothing can show it") << "showInFolderAction" << false << "Could not show "
+                                             << "statusFileName"
+                                             << "";
     }
     void fileMenuOffersItsActions() {
         QFETCH(QString, action);
         QFETCH(bool, works);
         QFETCH(QString, complaint);
+        QFETCH(QString, from);
+        QFETCH(QString, keys);
         Harness h;
         h.openWorks = works;
         h.revealWorks = works;
@@ -354,9 +387,12 @@ private slots:
         QTRY_VERIFY(name->isVisible());
         QVERIFY(name->textInteractionFlags() & Qt::TextSelectableByMouse);
         QGuiApplication::clipboard()->clear();
-        emit name->customContextMenuRequested(QPoint(2, 2));
+        if (keys.isEmpty())
+            emit name->customContextMenuRequested(QPoint(2, 2));
+        else
+            QTest::keySequence(h.child<QWidget>(qPrintable(from)), QKeySequence(keys));
         auto* menu = h.app->window().findChild<QMenu*>("fileMenu");
-        QVERIFY(menu);
+        QVERIFY(menu && menu->isVisible());
         QStringList items;
         for (QAction* item : menu->actions())
             items << item->objectName();
@@ -415,17 +451,6 @@ private slots:
         for (const auto& entry : std::filesystem::directory_iterator(target.parent_path()))
             left.push_back(entry.path().filename().string());
         QCOMPARE(left, std::vector<std::string>{"my clip.mp4"}); // no partial file stays
-    }
-
-    void aStoppedCopyLeavesNothing() {
-        const std::filesystem::path folder = Sandbox::makeTempFolder("stop");
-        std::ofstream(folder / "a.mp4") << std::string(1024, 'a');
-        std::stop_source stop;
-        stop.request_stop();
-        QCOMPARE(FileCopy::copyWhole(folder / "a.mp4", folder / "b.mp4", false, stop.get_token()),
-                 FileCopy::Result::stopped);
-        QVERIFY(!std::filesystem::exists(folder / "b.mp4"));
-        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
 
     void theApplicationIconIsTallowins() {

@@ -1,7 +1,8 @@
 // Renders the real window, with the real tool versions, into a PNG for the README, and the
 // window's other states for a look at them (the download itself is scripted).
-// Usage: tallowin-screenshot OUTPUT.png [idle|running|finished|failed|german]
-// (run with QT_QPA_PLATFORM=offscreen).
+// Usage: tallowin-screenshot OUTPUT.png [STATE], STATE one of idle, running, finished, failed,
+// german (finished, with the link field's own menu from Qt's catalogue), dark and dark-failed
+// (a dark palette); run with QT_QPA_PLATFORM=offscreen.
 #include "app/TallowinApp.h"
 #include "appcore/Translations.h"
 #include "download/DownloadError.h"
@@ -11,13 +12,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyleFactory>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -29,17 +34,45 @@ void settle(int milliseconds) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// A dark theme as a desktop would set it: Fusion with dark roles, every other colour left to derive.
+void useDarkPalette() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QPalette dark;
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::WindowText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+    dark.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+    dark.setColor(QPalette::Text, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::PlaceholderText, QColor(0x8a, 0x8a, 0x8a));
+    dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+    dark.setColor(QPalette::ButtonText, QColor(0xe8, 0xe8, 0xe8));
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0x7a, 0xd6));
+    dark.setColor(QPalette::HighlightedText, Qt::white);
+    dark.setColor(QPalette::Light, QColor(0x4a, 0x4a, 0x4a));
+    dark.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x40));
+    dark.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
+    dark.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Shadow, Qt::black);
+    QApplication::setPalette(dark);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (argc < 2 || argc > 3) {
-        std::fputs("usage: tallowin-screenshot OUTPUT.png [idle|running|finished|failed|german]\n", stderr);
+        std::fputs("usage: tallowin-screenshot OUTPUT.png [idle|running|finished|failed|german|dark|dark-failed]\n",
+                   stderr);
         return 2;
     }
-    const std::string state = argc == 3 ? argv[2] : "idle";
-    if (state == "german")
+    std::string state = argc == 3 ? argv[2] : "idle";
+    const bool german = state == "german";
+    if (german)
         Translations::install(application, {QStringLiteral("de")});
+    if (state.starts_with("dark")) {
+        useDarkPalette();
+        state = state == "dark" ? "finished" : "failed";
+    }
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "Big Buck Bunny - trailer [aqz].mp4";
     TallowinApp::Options options;
     options.appUpdates.feedUrl = QString();
@@ -87,7 +120,16 @@ int main(int argc, char* argv[]) {
     }
     QApplication::processEvents();
 
-    const bool saved = app.window().grab().save(QString::fromLocal8Bit(argv[1]));
+    QPixmap shot = app.window().grab();
+    if (german) {
+        // The field's own menu, whose texts are Qt's: it shows that Qt's catalogue is loaded too.
+        std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+        menu->popup(field->mapToGlobal(QPoint(40, field->height())));
+        QApplication::processEvents();
+        QPainter painter(&shot);
+        painter.drawPixmap(field->mapTo(&app.window(), QPoint(40, field->height())), menu->grab());
+    }
+    const bool saved = shot.save(QString::fromLocal8Bit(argv[1]));
     app.tester().cancel();
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
