@@ -7,6 +7,7 @@
 #include "app/TallowinApp.h"
 #include "app/WrappingLabel.h"
 #include "appcore/Translations.h"
+#include "platform/FileCopy.h"
 #include "support/Sandbox.h"
 
 #include <QAccessible>
@@ -451,6 +452,17 @@ private slots:
         for (const auto& entry : std::filesystem::directory_iterator(target.parent_path()))
             left.push_back(entry.path().filename().string());
         QCOMPARE(left, std::vector<std::string>{"my clip.mp4"}); // no partial file stays
+    }
+
+    void aStoppedCopyLeavesNothing() {
+        const std::filesystem::path folder = Sandbox::makeTempFolder("stop");
+        std::ofstream(folder / "a.mp4") << std::string(1024, 'a');
+        std::stop_source stop;
+        stop.request_stop();
+        QCOMPARE(FileCopy::copyWhole(folder / "a.mp4", folder / "b.mp4", false, stop.get_token()),
+                 FileCopy::Result::stopped);
+        QVERIFY(!std::filesystem::exists(folder / "b.mp4"));
+        QCOMPARE(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
     }
 
     void theApplicationIconIsTallowins() {

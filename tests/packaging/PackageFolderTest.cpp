@@ -124,22 +124,6 @@ std::pair<std::uint32_t, std::uint32_t> pngSize(const fs::path& file) {
     return {word(16), word(20)};
 }
 
-// libcurl and libva are opened on first use: linked, they would be mapped into every start.
-TEST(Programs, StartWithoutLibcurlOrLibva) {
-    const fs::path bin = Sandbox::packageRoot() / "Contents/bin";
-    ASSERT_TRUE(fs::exists(bin / "tallowin-cli")) << bin;
-    for (const char* program : {"tallowin-cli", "tallowin"}) {
-        const fs::path file = bin / program;
-        if (!fs::exists(file))
-            continue; // a build without the window
-        const CliResult linked = runProgram("/usr/bin/ldd", {file.string()});
-        ASSERT_EQ(linked.exitStatus, 0) << linked.err;
-        EXPECT_NE(linked.out.find("libc.so.6"), std::string::npos) << program;
-        EXPECT_EQ(linked.out.find("libcurl"), std::string::npos) << program << linked.out;
-        EXPECT_EQ(linked.out.find("libva"), std::string::npos) << program << linked.out;
-    }
-}
-
 TEST(Icons, EveryRenditionIsAPngOfItsSize) {
     const fs::path hicolor = resources() / "icons/hicolor";
     EXPECT_TRUE(fs::is_regular_file(hicolor / "scalable/apps/org.tallowin.Tallowin.svg"));
