@@ -1,5 +1,6 @@
 #include "platform/Sha256.h"
 
+#include "platform/SharedLibrary.h"
 #include "platform/UniqueFd.h"
 
 #include <openssl/evp.h>
@@ -10,19 +11,50 @@
 #include <cerrno>
 #include <memory>
 #include <stdexcept>
+#include <string>
 #include <system_error>
 #include <vector>
 
 namespace {
 
+// libcrypto, opened on the first digest: only an update checks one, and linked it would be
+// mapped into every start.
+struct Crypto {
+    decltype(EVP_MD_CTX_new)* newContext;
+    decltype(EVP_MD_CTX_free)* freeContext;
+    decltype(EVP_sha256)* sha256;
+    decltype(EVP_DigestInit_ex)* init;
+    decltype(EVP_DigestUpdate)* update;
+    decltype(EVP_DigestFinal_ex)* finish;
+};
+
+const Crypto& crypto() {
+    static const Crypto loaded = [] {
+        try {
+            static const SharedLibrary library("libcrypto.so.3");
+            return Crypto{
+                .newContext = library.function<decltype(EVP_MD_CTX_new)>("EVP_MD_CTX_new"),
+                .freeContext = library.function<decltype(EVP_MD_CTX_free)>("EVP_MD_CTX_free"),
+                .sha256 = library.function<decltype(EVP_sha256)>("EVP_sha256"),
+                .init = library.function<decltype(EVP_DigestInit_ex)>("EVP_DigestInit_ex"),
+                .update = library.function<decltype(EVP_DigestUpdate)>("EVP_DigestUpdate"),
+                .finish = library.function<decltype(EVP_DigestFinal_ex)>("EVP_DigestFinal_ex"),
+            };
+        } catch (const SharedLibrary::Unavailable& error) {
+            throw std::runtime_error(std::string("SHA-256 is not available: ") + error.what());
+        }
+    }();
+    return loaded;
+}
+
 struct ContextDeleter {
-    void operator()(EVP_MD_CTX* context) const noexcept { EVP_MD_CTX_free(context); }
+    void operator()(EVP_MD_CTX* context) const noexcept { crypto().freeContext(context); }
 };
 using Context = std::unique_ptr<EVP_MD_CTX, ContextDeleter>;
 
 Context startDigest() {
-    Context context(EVP_MD_CTX_new());
-    if (!context || EVP_DigestInit_ex(context.get(), EVP_sha256(), nullptr) != 1)
+    Context context(crypto().newContext());
+    if (!context || crypto().init(context.get(), crypto().sha256(), nullptr) != 1)
         throw std::runtime_error("SHA-256 is not available");
     return context;
 }
@@ -30,7 +62,7 @@ Context startDigest() {
 std::string finishDigest(EVP_MD_CTX* context) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(context, digest, &length) != 1)
+    if (crypto().finish(context, digest, &length) != 1)
         throw std::runtime_error("SHA-256 failed");
     static constexpr char digits[] = "0123456789abcdef";
     std::string hex;
@@ -48,7 +80,7 @@ namespace Sha256 {
 
 std::string ofText(std::string_view bytes) {
     Context context = startDigest();
-    EVP_DigestUpdate(context.get(), bytes.data(), bytes.size());
+    crypto().update(context.get(), bytes.data(), bytes.size());
     return finishDigest(context.get());
 }
 
@@ -69,7 +101,7 @@ std::string ofFile(const std::filesystem::path& path) {
         }
         if (count == 0)
             break;
-        EVP_DigestUpdate(context.get(), buffer.data(), static_cast<size_t>(count));
+        crypto().update(context.get(), buffer.data(), static_cast<size_t>(count));
     }
     return finishDigest(context.get());
 }

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-// SHA-256 digests through OpenSSL's EVP interface, as lower-case hexadecimal text.
+// SHA-256 digests through OpenSSL's EVP interface (libcrypto, opened on first use), as lower-case
+// hexadecimal text. Throws std::runtime_error when libcrypto cannot be loaded.
 namespace Sha256 {
 
 std::string ofText(std::string_view bytes);
