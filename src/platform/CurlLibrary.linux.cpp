@@ -3,8 +3,7 @@
 #include "platform/NetworkError.h"
 #include "platform/SharedLibrary.h"
 
-#include <memory>
-#include <mutex>
+#include <string>
 
 namespace {
 
@@ -32,17 +31,14 @@ CurlLibrary load() {
 } // namespace
 
 const CurlLibrary& CurlLibrary::get() {
-    // A failed load is retried by the next request rather than remembered: nothing to gain by
-    // caching the failure, and the message stays the loader's own.
-    static std::mutex mutex;
-    static std::unique_ptr<const CurlLibrary> loaded;
-    const std::lock_guard lock(mutex);
-    if (!loaded) {
+    // A failed load throws out of the initialisation, so the next request tries again; a loaded
+    // library is handed out without a lock (every callback of a transfer asks for it).
+    static const CurlLibrary loaded = [] {
         try {
-            loaded = std::make_unique<const CurlLibrary>(load());
+            return load();
         } catch (const SharedLibrary::Unavailable& error) {
             throw NetworkError(std::string("libcurl could not be loaded: ") + error.what());
         }
-    }
-    return *loaded;
+    }();
+    return loaded;
 }
