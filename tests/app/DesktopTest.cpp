@@ -108,11 +108,12 @@ private slots:
                     .status,
                 0);
         LocalHttpServer server(media);
-        // Slow enough that the focus moves while the first file still arrives.
+        // Slow enough (about 20 s) that another window takes the focus while the first file still
+        // arrives, even on a loaded machine.
         HttpRoute slow;
         slow.bodyFile = media / "first.mp4";
         slow.headers["Content-Type"] = "video/mp4";
-        slow.secondsPerChunk = 1.0;
+        slow.secondsPerChunk = 3.0;
         server.route("/first.mp4", slow);
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
