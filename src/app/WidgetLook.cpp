@@ -188,6 +188,7 @@ public:
 void setSymbol(QLabel* icon, const char* symbol) {
     if (!symbol) {
         icon->clear();
+        icon->setProperty("symbol", QString()); // a picture still waiting for a show draws nothing
         icon->hide();
         return;
     }
