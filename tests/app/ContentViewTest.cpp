@@ -14,8 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -512,6 +514,23 @@ private slots:
         QCOMPARE(field->text().isEmpty(), !text.contains("-f") && (enabled || text.isEmpty()));
         QTest::qWait(50);
         QCOMPARE(h.downloads.calls(), enabled ? 1 : 0); // Return starts exactly one download
+    }
+
+    // A drop adds its links to the list, whatever runs, and leaves the field alone.
+    void aDropAddsItsLinks() {
+        Harness h;
+        h.child<QLineEdit>("urlField")->setText("typed");
+        for (const QString& text :
+             {QString("https://a.test/1"), QString("https://a.test/2 not-a-link\nhttps://a.test/3")}) {
+            QMimeData data;
+            data.setText(text);
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            static_cast<QObject*>(h.view)->event(&drop); // straight to the view, with no drag under way
+        }
+        QCOMPARE(h.list->size(), 3);
+        QCOMPARE(h.list->row(2).urlText(), QString("https://a.test/3"));
+        QCOMPARE(h.child<QLineEdit>("urlField")->text(), QString("typed"));
+        QTRY_COMPARE(h.downloads.calls(), 3);
     }
 
     // Quitting takes the models down; a yt-dlp that never answers its version must not hold it.

@@ -120,6 +120,7 @@ int main(int argc, char* argv[]) {
     while (deno->text() == QCoreApplication::translate("ToolsBox", "missing") && waited.elapsed() < 30000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     if (list) {
+        field->clear(); // the links went to the list
         const QString base = QStringLiteral("https://example.com/watch/");
         for (const char* how : {"finished", "failed", "running-1", "running-2", "running-3", "waiting"}) {
             app.downloads().add({base + QLatin1String(how)}, VideoQuality::highest, true, false);
