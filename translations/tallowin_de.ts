@@ -274,16 +274,8 @@
         <translation>Abbrechen</translation>
     </message>
     <message>
-        <source>Stops this download.</source>
-        <translation>Bricht diesen Download ab.</translation>
-    </message>
-    <message>
         <source>Remove</source>
         <translation>Entfernen</translation>
-    </message>
-    <message>
-        <source>Takes this download off the list.</source>
-        <translation>Nimmt diesen Download aus der Liste.</translation>
     </message>
     <message>
         <source>Waiting…</source>
@@ -352,6 +344,14 @@
     <message>
         <source>Downloaded %1</source>
         <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Stops the download of %1.</source>
+        <translation>Bricht den Download von %1 ab.</translation>
+    </message>
+    <message>
+        <source>Takes %1 off the list.</source>
+        <translation>Nimmt %1 aus der Liste.</translation>
     </message>
 </context>
 <context>

@@ -71,8 +71,8 @@ DownloadRow::DownloadRow(DownloadTester& row, FileActions* actions, QWidget* par
     m_fileName->setAccessibleName(tr("Downloaded file"));
     WidgetLook::apply(m_fileName, Tone::primary, Size::callout);
     header->addWidget(m_fileName, 1, Qt::AlignVCenter);
-    m_cancel = makeButton(tr("Cancel"), "downloadCancelButton", tr("Stops this download."), this);
-    m_remove = makeButton(tr("Remove"), "removeButton", tr("Takes this download off the list."), this);
+    m_cancel = makeButton(tr("Cancel"), "downloadCancelButton", QString(), this);
+    m_remove = makeButton(tr("Remove"), "removeButton", QString(), this);
     for (QPushButton* button : {m_cancel, m_remove}) {
         header->addWidget(button, 0, Qt::AlignVCenter);
         connect(button, &QPushButton::clicked, this, [this] { emit removeRequested(&m_row); });
@@ -232,6 +232,10 @@ void DownloadRow::showState() {
     m_title->setVisible(!finished);
     m_title->setFullText(m_row.urlText());
     m_title->setAccessibleDescription(m_row.urlText());
+    // Every row has its Cancel or Remove: the description says which download it is.
+    const QString which = finished ? qs(state.video.fileURL.filename().string()) : m_row.urlText();
+    m_cancel->setAccessibleDescription(tr("Stops the download of %1.").arg(which));
+    m_remove->setAccessibleDescription(tr("Takes %1 off the list.").arg(which));
     m_fileName->setVisible(finished);
     m_cancel->setVisible(!ended);
     m_remove->setVisible(ended);
