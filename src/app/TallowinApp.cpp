@@ -54,9 +54,12 @@ void TallowinApp::launch() {
 
 void TallowinApp::openLinks(const QStringList& links) {
     m_window->bringForward();
-    const QStringList usable = DownloadList::parse(links.join(QLatin1Char('\n'))).usable;
-    if (!usable.isEmpty())
-        m_list.add(usable, m_form.quality(), m_form.forceMP4(), m_form.compatibleMP4());
+    const DownloadList::Links parsed = DownloadList::parse(links.join(QLatin1Char('\n')));
+    if (!parsed.usable.isEmpty())
+        m_list.add(parsed.usable, m_form.quality(), m_form.forceMP4(), m_form.compatibleMP4());
+    // What is not a link goes to the field, where the form names it, rather than nowhere.
+    if (!parsed.rejected.isEmpty())
+        m_form.setUrlText(parsed.rejected.join(QLatin1Char(' ')));
 }
 
 void TallowinApp::updateYtdlp() {

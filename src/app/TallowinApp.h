@@ -45,7 +45,8 @@ public:
     // Shows the window (creating nothing new: it exists once) and starts the launch check.
     void launch();
     // Links from outside (the command line, a later start): the window comes forward and each
-    // usable link becomes a row of the list, with the form's settings.
+    // usable link becomes a row of the list, with the form's settings; the words that are not
+    // links go to the link field, which names them.
     void openLinks(const QStringList& links);
 
     MainWindow& window() { return *m_window; }

@@ -279,7 +279,8 @@ private slots:
         QStringList list;
         for (int i = 0; i < links; ++i)
             list << QString("https://example.com/%1").arg(i);
-        h.app->openLinks(list);
+        h.app->openLinks(list + QStringList{"not-a-link"});
+        QCOMPARE(h.app->tester().urlText(), QString("not-a-link")); // named in the field, not lost
         QVERIFY(!h.app->window().close());
         QVERIFY(!h.app->window().close());
         const auto questions = h.app->window().findChildren<QMessageBox*>("quitQuestion");
