@@ -64,6 +64,29 @@
     </message>
 </context>
 <context>
+    <name>DesktopIntegration</name>
+    <message>
+        <source>Download failed</source>
+        <translation>Download fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Downloaded %1</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>%1 downloads finished</source>
+        <translation>%1 Downloads abgeschlossen</translation>
+    </message>
+</context>
+<context>
     <name>DownloadFailure</name>
     <message>
         <source>The page is gone (410).</source>
@@ -157,16 +180,8 @@
         <translation>Kompatibel (H.264)</translation>
     </message>
     <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
-    </message>
-    <message>
         <source>Download</source>
         <translation>Herunterladen</translation>
-    </message>
-    <message>
-        <source>A link to a video page or a direct link to a media file.</source>
-        <translation>Ein Link auf eine Videoseite oder direkt auf eine Mediendatei.</translation>
     </message>
     <message>
         <source>Highest quality takes the best streams that fit the MP4 settings; 4K takes the best stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the resolution and use less space. Audio only returns just the sound, as an M4A when Force MP4 is on.</source>
@@ -181,135 +196,20 @@
         <translation>Kodiert auch AV1-Video in H.264 um, damit die Datei auf älteren Computern, Telefonen, Fernsehern und anderen Geräten läuft. Langsamer, und größere Dateien.</translation>
     </message>
     <message>
-        <source>Downloads the video at the link as one file.</source>
-        <translation>Lädt das Video hinter dem Link als eine Datei herunter.</translation>
-    </message>
-    <message>
-        <source>Stops the download.</source>
-        <translation>Bricht den Download ab.</translation>
-    </message>
-    <message>
-        <source>Downloading…</source>
-        <translation>Wird heruntergeladen…</translation>
-    </message>
-    <message>
         <source>Links start with https:// or http://.</source>
         <translation>Links beginnen mit https:// oder http://.</translation>
     </message>
-</context>
-<context>
-    <name>DownloadOutcome</name>
     <message>
-        <source>Save a Copy</source>
-        <translation>Kopie sichern</translation>
+        <source>One or more links to video pages or media files, separated by spaces or new lines.</source>
+        <translation>Ein oder mehrere Links zu Videoseiten oder Mediendateien, getrennt durch Leerzeichen oder neue Zeilen.</translation>
     </message>
     <message>
-        <source>Downloaded file</source>
-        <translation>Heruntergeladene Datei</translation>
+        <source>Adds the links to the list of downloads; each link becomes one file.</source>
+        <translation>Fügt die Links der Liste der Downloads hinzu; aus jedem Link wird eine Datei.</translation>
     </message>
     <message>
-        <source>Show in Folder</source>
-        <translation>Im Ordner zeigen</translation>
-    </message>
-    <message>
-        <source>Shows the file in your file manager.</source>
-        <translation>Zeigt die Datei in deinem Dateimanager.</translation>
-    </message>
-    <message>
-        <source>The download&apos;s error; select it to copy it.</source>
-        <translation>Der Fehler des Downloads; markiere ihn, um ihn zu kopieren.</translation>
-    </message>
-    <message>
-        <source>Converted to H.264 MP4 with ffmpeg.</source>
-        <translation>Mit ffmpeg in H.264-MP4 umgewandelt.</translation>
-    </message>
-    <message>
-        <source>Repackaged as MP4 without re-encoding the video.</source>
-        <translation>Als MP4 neu verpackt, ohne das Video neu zu kodieren.</translation>
-    </message>
-    <message>
-        <source>Downloaded %1</source>
-        <translation>%1 heruntergeladen</translation>
-    </message>
-    <message>
-        <source>Download failed: %1</source>
-        <translation>Download fehlgeschlagen: %1</translation>
-    </message>
-    <message>
-        <source>Could not show %1: no file manager answered and its folder could not be opened.</source>
-        <translation>%1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet, und der Ordner ließ sich nicht öffnen.</translation>
-    </message>
-    <message>
-        <source>&amp;Open</source>
-        <translation>Ö&amp;ffnen</translation>
-    </message>
-    <message>
-        <source>Could not open %1: no application is set to open this kind of file.</source>
-        <translation>%1 konnte nicht geöffnet werden: Für diese Art Datei ist kein Programm eingestellt.</translation>
-    </message>
-    <message>
-        <source>&amp;Copy Path</source>
-        <translation>Pfad &amp;kopieren</translation>
-    </message>
-    <message>
-        <source>Show in &amp;Folder</source>
-        <translation>Im &amp;Ordner zeigen</translation>
-    </message>
-    <message>
-        <source>&amp;Save a Copy…</source>
-        <translation>Kopie &amp;sichern…</translation>
-    </message>
-    <message>
-        <source>%1 already exists; it was left as it was.</source>
-        <translation>%1 gibt es schon; die Datei blieb unverändert.</translation>
-    </message>
-    <message>
-        <source>Could not save a copy as %1: %2</source>
-        <translation>Die Kopie konnte nicht als %1 gesichert werden: %2</translation>
-    </message>
-    <message>
-        <source>Tallowin</source>
-        <translation>Tallowin</translation>
-    </message>
-    <message>
-        <source>Update yt-dlp and Try Again</source>
-        <translation>yt-dlp aktualisieren und erneut versuchen</translation>
-    </message>
-    <message>
-        <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
-        <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
-    </message>
-    <message>
-        <source>A download is running, so this link was not started: %1</source>
-        <translation>Ein Download läuft, daher wurde dieser Link nicht gestartet: %1</translation>
-    </message>
-    <message>
-        <source>The folder that holds the file; select it to copy it.</source>
-        <translation>Der Ordner mit der Datei; zum Kopieren markieren.</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>Öffnen</translation>
-    </message>
-    <message>
-        <source>Opens the file in its usual application.</source>
-        <translation>Öffnet die Datei mit ihrem üblichen Programm.</translation>
-    </message>
-    <message>
-        <source>Save a Copy…</source>
-        <translation>Kopie speichern…</translation>
-    </message>
-    <message>
-        <source>Saves a copy of the file where you choose, to keep it.</source>
-        <translation>Speichert eine Kopie der Datei an einem Ort Ihrer Wahl, um sie zu behalten.</translation>
-    </message>
-    <message>
-        <source>Tallowin keeps this file for a day; save a copy to keep it longer.</source>
-        <translation>Tallowin bewahrt diese Datei einen Tag lang auf; speichern Sie eine Kopie, um sie länger zu behalten.</translation>
-    </message>
-    <message>
-        <source>In %1</source>
-        <translation>In %1</translation>
+        <source>Not a link: %1. Links start with https:// or http://.</source>
+        <translation>Kein Link: %1. Links beginnen mit https:// oder http://.</translation>
     </message>
 </context>
 <context>
@@ -356,7 +256,149 @@
     </message>
 </context>
 <context>
-    <name>TallowinApp</name>
+    <name>DownloadRow</name>
+    <message>
+        <source>Download failed: %1</source>
+        <translation>Download fehlgeschlagen: %1</translation>
+    </message>
+    <message>
+        <source>Link</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>Downloaded file</source>
+        <translation>Heruntergeladene Datei</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Remove</source>
+        <translation>Entfernen</translation>
+    </message>
+    <message>
+        <source>Waiting…</source>
+        <translation>Wartet…</translation>
+    </message>
+    <message>
+        <source>Downloading…</source>
+        <translation>Wird heruntergeladen…</translation>
+    </message>
+    <message>
+        <source>The folder that holds the file; select it to copy it.</source>
+        <translation>Der Ordner mit der Datei; zum Kopieren markieren.</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Opens the file in its usual application.</source>
+        <translation>Öffnet die Datei mit ihrem üblichen Programm.</translation>
+    </message>
+    <message>
+        <source>Show in Folder</source>
+        <translation>Im Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>Shows the file in your file manager.</source>
+        <translation>Zeigt die Datei in deinem Dateimanager.</translation>
+    </message>
+    <message>
+        <source>Save a Copy…</source>
+        <translation>Kopie speichern…</translation>
+    </message>
+    <message>
+        <source>Saves a copy of the file where you choose, to keep it.</source>
+        <translation>Speichert eine Kopie der Datei an einem Ort Ihrer Wahl, um sie zu behalten.</translation>
+    </message>
+    <message>
+        <source>Tallowin keeps this file for a day; save a copy to keep it longer.</source>
+        <translation>Tallowin bewahrt diese Datei einen Tag lang auf; speichern Sie eine Kopie, um sie länger zu behalten.</translation>
+    </message>
+    <message>
+        <source>The download&apos;s error; select it to copy it.</source>
+        <translation>Der Fehler des Downloads; markiere ihn, um ihn zu kopieren.</translation>
+    </message>
+    <message>
+        <source>Update yt-dlp and Try Again</source>
+        <translation>yt-dlp aktualisieren und erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
+        <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
+    </message>
+    <message>
+        <source>In %1</source>
+        <translation>In %1</translation>
+    </message>
+    <message>
+        <source>Converted to H.264 MP4 with ffmpeg.</source>
+        <translation>Mit ffmpeg in H.264-MP4 umgewandelt.</translation>
+    </message>
+    <message>
+        <source>Repackaged as MP4 without re-encoding the video.</source>
+        <translation>Als MP4 neu verpackt, ohne das Video neu zu kodieren.</translation>
+    </message>
+    <message>
+        <source>Downloaded %1</source>
+        <translation>%1 heruntergeladen</translation>
+    </message>
+    <message>
+        <source>Stops the download of %1.</source>
+        <translation>Bricht den Download von %1 ab.</translation>
+    </message>
+    <message>
+        <source>Takes %1 off the list.</source>
+        <translation>Nimmt %1 aus der Liste.</translation>
+    </message>
+</context>
+<context>
+    <name>FileActions</name>
+    <message>
+        <source>Save a Copy</source>
+        <translation>Kopie sichern</translation>
+    </message>
+    <message>
+        <source>Could not show %1: no file manager answered and its folder could not be opened.</source>
+        <translation>%1 konnte nicht gezeigt werden: Kein Dateimanager hat geantwortet, und der Ordner ließ sich nicht öffnen.</translation>
+    </message>
+    <message>
+        <source>Could not open %1: no application is set to open this kind of file.</source>
+        <translation>%1 konnte nicht geöffnet werden: Für diese Art Datei ist kein Programm eingestellt.</translation>
+    </message>
+    <message>
+        <source>&amp;Open</source>
+        <translation>Ö&amp;ffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Copy Path</source>
+        <translation>Pfad &amp;kopieren</translation>
+    </message>
+    <message>
+        <source>Show in &amp;Folder</source>
+        <translation>Im &amp;Ordner zeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Save a Copy…</source>
+        <translation>Kopie &amp;sichern…</translation>
+    </message>
+    <message>
+        <source>%1 already exists; it was left as it was.</source>
+        <translation>%1 gibt es schon; die Datei blieb unverändert.</translation>
+    </message>
+    <message>
+        <source>Could not save a copy as %1: %2</source>
+        <translation>Die Kopie konnte nicht als %1 gesichert werden: %2</translation>
+    </message>
+    <message>
+        <source>Tallowin</source>
+        <translation>Tallowin</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
     <message>
         <source>Tallowin</source>
         <translation>Tallowin</translation>
@@ -380,6 +422,26 @@
     <message>
         <source>&amp;Quit</source>
         <translation>&amp;Beenden</translation>
+    </message>
+    <message>
+        <source>Stop the download and quit?</source>
+        <translation>Download abbrechen und beenden?</translation>
+    </message>
+    <message>
+        <source>Stop %1 downloads and quit?</source>
+        <translation>%1 Downloads abbrechen und beenden?</translation>
+    </message>
+    <message>
+        <source>Running: %1. Waiting: %2.</source>
+        <translation>Laufend: %1. Wartend: %2.</translation>
+    </message>
+    <message>
+        <source>Stop and quit</source>
+        <translation>Abbrechen und beenden</translation>
+    </message>
+    <message>
+        <source>Keep downloading</source>
+        <translation>Weiter herunterladen</translation>
     </message>
     <message>
         <source>Check for Updates</source>
@@ -412,30 +474,6 @@
     <message>
         <source>Could not check for updates.</source>
         <translation>Die Suche nach Updates ist fehlgeschlagen.</translation>
-    </message>
-    <message>
-        <source>Stop the download and quit?</source>
-        <translation>Download abbrechen und beenden?</translation>
-    </message>
-    <message>
-        <source>Stop and quit</source>
-        <translation>Abbrechen und beenden</translation>
-    </message>
-    <message>
-        <source>Keep downloading</source>
-        <translation>Weiter herunterladen</translation>
-    </message>
-    <message>
-        <source>Downloaded %1</source>
-        <translation>%1 heruntergeladen</translation>
-    </message>
-    <message>
-        <source>Open</source>
-        <translation>Öffnen</translation>
-    </message>
-    <message>
-        <source>Show in Folder</source>
-        <translation>Im Ordner zeigen</translation>
     </message>
 </context>
 <context>

@@ -143,12 +143,10 @@ void BM_EventLoopLatenessDuringDownloadAndUpdate(benchmark::State& state) {
         app->launch();
         const Lateness idle = measureLateness([] { return false; }, 3000);
 
-        DownloadTester& tester = app->tester();
-        tester.setUrlText("http://127.0.0.1:9/video");
-        tester.setForceMP4(false);
-        int progressReports = 0;
+        app->downloads().add({"http://127.0.0.1:9/video"}, VideoQuality::highest, false, false);
+        DownloadTester& tester = app->downloads().row(0);
+        int progressReports = 0; // reports arrive from the event loop, after the connection
         QObject::connect(&tester, &DownloadTester::progressChanged, [&] { ++progressReports; });
-        tester.start();
         app->updateYtdlp();
         const Lateness busy = measureLateness(
             [&] { return tester.state().kind != DownloadTester::State::Kind::running && !app->updater().isRunning(); },

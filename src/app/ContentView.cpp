@@ -4,6 +4,7 @@
 #include "app/DownloadForm.h"
 #include "app/ToolsBox.h"
 #include "app/WidgetLook.h"
+#include "appcore/DownloadList.h"
 #include "appcore/DownloadTester.h"
 #include "appcore/ToolVersions.h"
 
@@ -31,22 +32,28 @@ namespace {
 // Room for the window manager's title bar, which the window's own geometry does not include.
 constexpr int titleBarAllowance = 48;
 
-// The first link of a drop: its first URL, else its text's first line, trimmed.
-QString droppedLink(const QMimeData* data) {
+// The usable links of a drop: its URLs, else the links in its text.
+QStringList droppedLinks(const QMimeData* data) {
     if (!data)
         return {};
-    if (data->hasUrls() && !data->urls().isEmpty())
-        return data->urls().constFirst().toString();
-    if (data->hasText())
-        return data->text().trimmed().section(QLatin1Char('\n'), 0, 0).trimmed();
-    return {};
+    QString text;
+    if (data->hasUrls())
+        for (const QUrl& url : data->urls())
+            text += url.toString() + QLatin1Char('\n');
+    else if (data->hasText())
+        text = data->text();
+    return DownloadList::parse(text).usable;
 }
 
 } // namespace
 
-ContentView::ContentView(
-    YtdlpUpdater& updater, DownloadTester& tester, ToolVersions& versions, Services services, QWidget* parent)
-    : QWidget(parent), m_tester(tester), m_versions(versions) {
+ContentView::ContentView(YtdlpUpdater& updater,
+                         DownloadTester& form,
+                         DownloadList& list,
+                         ToolVersions& versions,
+                         Services services,
+                         QWidget* parent)
+    : QWidget(parent), m_tester(form), m_list(list), m_versions(versions) {
     setObjectName(QStringLiteral("contentView"));
     auto* root = new QVBoxLayout(this);
     root->setSpacing(18);
@@ -59,9 +66,9 @@ ContentView::ContentView(
     auto* layout = new QVBoxLayout(tryIt);
     layout->setSpacing(10);
     layout->setContentsMargins(4, 4, 4, 4);
-    m_form = new DownloadForm(tester, tryIt);
+    m_form = new DownloadForm(form, list, tryIt);
     layout->addWidget(m_form);
-    m_outcome = new DownloadOutcome(tester, std::move(services), tryIt);
+    m_outcome = new DownloadOutcome(list, std::move(services), tryIt);
     layout->addWidget(m_outcome);
     root->addWidget(tryIt);
     // The padding lies inside the fixed width; the height follows the content.
@@ -70,12 +77,13 @@ ContentView::ContentView(
 
     connect(m_toolsBox, &ToolsBox::announced, this, &ContentView::announced);
     connect(m_outcome, &DownloadOutcome::announced, this, &ContentView::announced);
-    connect(m_outcome, &DownloadOutcome::updateAndRetryRequested, this, [&tester, &updater] {
-        tester.updateAndRetry(updater);
+    connect(m_outcome, &DownloadOutcome::updateAndRetryRequested, this, [&updater](DownloadTester* row) {
+        row->updateAndRetry(updater);
     });
     connect(m_toolsBox, &ToolsBox::contentChanged, this, &ContentView::fitToScreen);
     connect(m_outcome, &FittingScrollArea::contentChanged, this, &ContentView::fitToScreen);
-    connect(&m_tester, &DownloadTester::stateChanged, this, &ContentView::fitToScreen);
+    connect(&m_list, &DownloadList::activityChanged, this, &ContentView::fitToScreen);
+    connect(&m_list, &DownloadList::rowRemoved, this, &ContentView::fitToScreen);
     fitToScreen();
     // The window opens ready for a pasted link.
     m_form->urlField()->setFocus();
@@ -101,9 +109,7 @@ QWidget* ContentView::makeHeader() {
 }
 
 void ContentView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
-        m_tester.state().kind == DownloadTester::State::Kind::running) {
-        m_tester.cancel();
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && m_list.cancelNewestRunning()) {
         event->accept();
         return;
     }
@@ -111,15 +117,15 @@ void ContentView::keyPressEvent(QKeyEvent* event) {
 }
 
 void ContentView::dragEnterEvent(QDragEnterEvent* event) {
-    if (!droppedLink(event->mimeData()).isEmpty())
+    if (!droppedLinks(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void ContentView::dropEvent(QDropEvent* event) {
-    const QString link = droppedLink(event->mimeData());
-    if (link.isEmpty())
+    const QStringList links = droppedLinks(event->mimeData());
+    if (links.isEmpty())
         return;
-    m_tester.setUrlText(link);
+    m_list.add(links, m_tester.quality(), m_tester.forceMP4(), m_tester.compatibleMP4());
     event->acceptProposedAction();
     m_form->urlField()->setFocus(Qt::OtherFocusReason);
 }

@@ -5,13 +5,14 @@
 #include <QWidget>
 
 class DownloadForm;
+class DownloadList;
 class DownloadTester;
 class ToolVersions;
 class ToolsBox;
 class YtdlpUpdater;
 
 // The content of the only window: the header, the "Bundled tools" box (ToolsBox) and the "Try it"
-// box (DownloadForm over DownloadOutcome). It wires the parts to the models the scene hands it,
+// box (DownloadForm over the list of downloads, DownloadOutcome). It wires the parts to the models the scene hands it,
 // keeps the window within its screen, and asks for the tool versions each time it is shown.
 class ContentView : public QWidget {
     Q_OBJECT
@@ -19,15 +20,18 @@ public:
     using CopyTarget = DownloadOutcome::CopyTarget;
     using Services = DownloadOutcome::Services;
 
-    // The models are the scene's and must outlive the view.
+    // The models are the scene's and must outlive the view: form holds what the form shows,
+    // list the downloads.
     ContentView(YtdlpUpdater& updater,
-                DownloadTester& tester,
+                DownloadTester& form,
+                DownloadList& list,
                 ToolVersions& versions,
                 Services services = {},
                 QWidget* parent = nullptr);
 
-    // The tallest the outcome area may grow before it scrolls, so the window fits on its screen.
+    // The tallest the list may grow before it scrolls, so the window fits on its screen.
     int statusAreaCap() const;
+    DownloadOutcome& downloads() const { return *m_outcome; }
 
 signals:
     // A download's or an update's outcome was just announced to screen readers through widget.
@@ -36,9 +40,9 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
-    // Escape cancels a running download.
+    // Escape cancels the newest running download.
     void keyPressEvent(QKeyEvent* event) override;
-    // A link (text/uri-list or text) dropped anywhere on the window fills the link field.
+    // Links (text/uri-list or text) dropped anywhere on the window are added to the list.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -47,6 +51,7 @@ private:
     void fitToScreen();
 
     DownloadTester& m_tester;
+    DownloadList& m_list;
     ToolVersions& m_versions;
     ToolsBox* m_toolsBox = nullptr;
     DownloadForm* m_form = nullptr;

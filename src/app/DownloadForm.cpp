@@ -1,6 +1,7 @@
 #include "app/DownloadForm.h"
 
 #include "app/WidgetLook.h"
+#include "appcore/DownloadList.h"
 #include "appcore/DownloadTester.h"
 
 #include <QCheckBox>
@@ -8,11 +9,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 using WidgetLook::Size;
 using WidgetLook::Tone;
@@ -29,9 +27,18 @@ namespace {
     QT_TRANSLATE_NOOP("DownloadForm", "Audio only"),
 };
 
+// Words as the hint names them: a pasted page of text must not become a page of hint.
+QStringList shortened(QStringList words) {
+    for (QString& word : words)
+        if (word.size() > 60)
+            word = word.left(59) + QChar(0x2026);
+    return words;
+}
+
 } // namespace
 
-DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(parent), m_tester(tester) {
+DownloadForm::DownloadForm(DownloadTester& form, DownloadList& list, QWidget* parent)
+    : QWidget(parent), m_tester(form), m_list(list) {
     setObjectName(QStringLiteral("downloadForm"));
     auto* layout = new QVBoxLayout(this);
     layout->setSpacing(10);
@@ -48,7 +55,7 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
         if (m_urlField->text() != text)
             m_urlField->setText(text);
     });
-    connect(m_urlField, &QLineEdit::returnPressed, &m_tester, &DownloadTester::start);
+    connect(m_urlField, &QLineEdit::returnPressed, this, &DownloadForm::submit);
     layout->addWidget(m_urlField);
     m_linkHint = WidgetLook::makeLabel(tr("Links start with https:// or http://."), this, "linkHint");
     m_linkHint->setWordWrap(true);
@@ -93,36 +100,22 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
     layout->addLayout(controls);
 
     actions->addStretch(1);
-    m_spinner = new QProgressBar(this);
-    m_spinner->setObjectName(QStringLiteral("downloadSpinner"));
-    m_spinner->setRange(0, 0); // indeterminate
-    m_spinner->setTextVisible(false);
-    m_spinner->setFixedSize(32, 10);
-    actions->addWidget(m_spinner);
-    m_cancelButton = new QPushButton(tr("Cancel"), this);
-    m_cancelButton->setObjectName(QStringLiteral("downloadCancelButton"));
-    m_cancelButton->setAutoDefault(false);
-    connect(m_cancelButton, &QPushButton::clicked, &m_tester, &DownloadTester::cancel);
-    actions->addWidget(m_cancelButton);
     m_downloadButton = new QPushButton(tr("Download"), this);
     m_downloadButton->setObjectName(QStringLiteral("downloadButton"));
     // The default button's look; Return itself is handled once, by the field's returnPressed.
     m_downloadButton->setDefault(true);
     m_downloadButton->setAutoDefault(false);
-    connect(m_downloadButton, &QPushButton::clicked, &m_tester, &DownloadTester::start);
+    connect(m_downloadButton, &QPushButton::clicked, this, &DownloadForm::submit);
     actions->addWidget(m_downloadButton);
     layout->addLayout(actions);
 
-    connect(&m_tester, &DownloadTester::stateChanged, this, &DownloadForm::showControls);
     connect(&m_tester, &DownloadTester::urlTextChanged, this, &DownloadForm::showControls);
     connect(&m_tester, &DownloadTester::forceMP4Changed, this, &DownloadForm::showControls);
     connect(&m_tester, &DownloadTester::compatibleMP4Changed, this, &DownloadForm::showControls);
     connect(&m_tester, &DownloadTester::qualityChanged, this, &DownloadForm::showControls);
-    connect(&m_tester, &DownloadTester::progressChanged, this, &DownloadForm::showProgress);
 
     describeControls();
-    const QWidget* chain[] = {
-        m_urlField, m_qualityPicker, m_forceMP4, m_compatibleMP4, m_cancelButton, m_downloadButton};
+    const QWidget* chain[] = {m_urlField, m_qualityPicker, m_forceMP4, m_compatibleMP4, m_downloadButton};
     for (size_t i = 1; i < std::size(chain); ++i)
         QWidget::setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
     showControls();
@@ -130,7 +123,8 @@ DownloadForm::DownloadForm(DownloadTester& tester, QWidget* parent) : QWidget(pa
 
 void DownloadForm::describeControls() {
     m_urlField->setAccessibleName(tr("Video URL"));
-    m_urlField->setAccessibleDescription(tr("A link to a video page or a direct link to a media file."));
+    m_urlField->setAccessibleDescription(
+        tr("One or more links to video pages or media files, separated by spaces or new lines."));
     const QString quality = tr("Highest quality takes the best streams that fit the MP4 settings; 4K takes the best "
                                "stream up to 2160p even when it must be converted; 1080p, 720p and 480p cap the "
                                "resolution and use less space. Audio only returns just the sound, as an M4A when "
@@ -151,58 +145,38 @@ void DownloadForm::describeControls() {
     m_compatibleMP4->setAccessibleDescription(compatible);
     m_compatibleMP4->setToolTip(compatible);
     m_downloadButton->setAccessibleName(m_downloadButton->text());
-    m_downloadButton->setAccessibleDescription(tr("Downloads the video at the link as one file."));
-    m_cancelButton->setAccessibleName(m_cancelButton->text());
-    m_cancelButton->setAccessibleDescription(tr("Stops the download."));
-    m_spinner->setAccessibleName(tr("Downloading…"));
+    m_downloadButton->setAccessibleDescription(
+        tr("Adds the links to the list of downloads; each link becomes one file."));
+}
+
+void DownloadForm::submit() {
+    const DownloadList::Links links = DownloadList::parse(m_tester.urlText());
+    if (links.usable.isEmpty())
+        return;
+    m_list.add(links.usable, m_tester.quality(), m_tester.forceMP4(), m_tester.compatibleMP4());
+    // Each link is added once: only the words that are not links stay, to be corrected.
+    m_urlField->setText(links.rejected.join(QLatin1Char(' ')));
+    m_urlField->setFocus(Qt::OtherFocusReason);
 }
 
 void DownloadForm::showControls() {
-    const bool running = m_tester.state().kind == DownloadTester::State::Kind::running;
-    // Hiding the focused button would send the focus down the chain to whatever comes next (the
-    // update button, once); so the focus moves on purpose before the swap. Cancel takes the
-    // Download button's place and its focus while the download runs, as the update button does.
-    QWidget* focused = window()->focusWidget();
-    if (running && !m_showingRun) {
-        m_focusBeforeRun = focused;
-        m_cancelButton->setVisible(true);
-        if (focused == m_downloadButton)
-            m_cancelButton->setFocus(Qt::OtherFocusReason);
-    } else if (!running && m_showingRun) {
-        m_downloadButton->setVisible(true);
-        m_downloadButton->setEnabled(m_tester.url().has_value());
-        if (!focused || focused == m_cancelButton) {
-            QWidget* back = m_focusBeforeRun;
-            if (!back || !back->isVisibleTo(window()) || !back->isEnabled())
-                back = m_urlField;
-            back->setFocus(Qt::OtherFocusReason);
-        }
-        m_focusBeforeRun = nullptr;
-    }
-    m_showingRun = running;
-    m_spinner->setVisible(running);
-    m_cancelButton->setVisible(running);
-    m_downloadButton->setVisible(!running);
-    m_downloadButton->setEnabled(m_tester.url().has_value());
-    const bool schemeless = !m_tester.url() && !m_tester.urlText().trimmed().isEmpty();
+    const DownloadList::Links links = DownloadList::parse(m_tester.urlText());
+    m_downloadButton->setEnabled(!links.usable.isEmpty());
+    const bool schemeless = !links.rejected.isEmpty();
+    // One word: the rule; more: which of them are not links.
+    if (schemeless)
+        m_linkHint->setText(links.rejected.size() == 1 && links.usable.isEmpty()
+                                ? tr("Links start with https:// or http://.")
+                                : tr("Not a link: %1. Links start with https:// or http://.")
+                                      .arg(shortened(links.rejected).join(QStringLiteral(", "))));
     m_linkHint->setVisible(schemeless);
     // The field's description carries the hint for a screen reader, once.
-    m_urlField->setAccessibleDescription(schemeless ? m_linkHint->text()
-                                                    : tr("A link to a video page or a direct link to a media file."));
+    m_urlField->setAccessibleDescription(
+        schemeless ? m_linkHint->text()
+                   : tr("One or more links to video pages or media files, separated by spaces or new lines."));
     // Absent, not greyed out, while an MP4 is not forced; the model keeps its value meanwhile.
     m_compatibleMP4->setVisible(m_tester.forceMP4());
     m_forceMP4->setChecked(m_tester.forceMP4());
     m_compatibleMP4->setChecked(m_tester.compatibleMP4());
     m_qualityPicker->setCurrentIndex(m_qualityPicker->findData(static_cast<int>(m_tester.quality())));
-}
-
-void DownloadForm::showProgress() {
-    // A bar that fills in place of the spinner while the fraction is known.
-    const std::optional<DownloadProgress>& progress = m_tester.progress();
-    if (progress && progress->fraction) {
-        m_spinner->setRange(0, 1000);
-        m_spinner->setValue(static_cast<int>(std::clamp(*progress->fraction, 0.0, 1.0) * 1000));
-    } else {
-        m_spinner->setRange(0, 0);
-    }
 }

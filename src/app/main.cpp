@@ -45,8 +45,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     QStringList links;
-    if (launch.link)
-        links << QString::fromStdString(*launch.link);
+    for (const std::string& link : launch.links)
+        links << QString::fromStdString(link);
     SingleInstance instance;
     if (instance.claim(links) == SingleInstance::Role::handedOver)
         return 0;

@@ -87,10 +87,6 @@ void DownloadTester::run(const Request& request) {
     if (m_state.kind == State::Kind::running)
         return;
     m_lastRequest = request;
-    if (!m_declinedLink.isEmpty()) {
-        m_declinedLink.clear();
-        emit declinedLinkChanged();
-    }
     setState(State::running());
 
     m_runs.start([this, download = m_download, request](std::stop_token stopToken, const WorkerRuns::Poster& back) {
@@ -123,14 +119,9 @@ void DownloadTester::run(const Request& request) {
     });
 }
 
-void DownloadTester::offerLink(const QString& link) {
-    if (m_state.kind == State::Kind::running) {
-        m_declinedLink = link;
-        emit declinedLinkChanged();
-        return;
-    }
-    setUrlText(link);
-    start();
+void DownloadTester::showFinished(DownloadedVideo video) {
+    if (m_state.kind != State::Kind::running)
+        setState(State::finished(std::move(video)));
 }
 
 void DownloadTester::cancel() {

@@ -16,8 +16,9 @@
 #include <stop_token>
 #include <string>
 
-// The model behind the window's "Try it" box: what the user typed and chose, one download at a
-// time, and its outcome. Lives on the GUI thread; the download runs on a worker thread and its
+// One download's model: its link, quality and switches, the download itself and its outcome. The
+// window's form keeps what the user typed and chose in one; the list of downloads (DownloadList)
+// has one per row. Lives on the GUI thread; the download runs on a worker thread and its
 // result comes back as a queued call, so the GUI thread never waits on it.
 class DownloadTester : public QObject {
     Q_OBJECT
@@ -79,11 +80,8 @@ public:
     // the form holds by then. updater must outlive the run.
     void updateAndRetry(YtdlpUpdater& updater);
 
-    // A link from outside the window (the command line, a second start): while no download runs
-    // it becomes the text and starts; while one runs it is kept as the declined link, not started.
-    void offerLink(const QString& link);
-    // The last link that offerLink could not start; empty once a download starts.
-    const QString& declinedLink() const { return m_declinedLink; }
+    // A file an earlier run left in the staging folder: shown as finished, with nothing to run.
+    void showFinished(DownloadedVideo video);
 
 signals:
     void urlTextChanged(const QString& text);
@@ -93,7 +91,6 @@ signals:
     // Emitted on every write of the state, even an equal one.
     void stateChanged();
     void progressChanged();
-    void declinedLinkChanged();
 
 private:
     // One download's settings, kept to try it again.
@@ -115,7 +112,6 @@ private:
     std::optional<DownloadProgress> m_progress;
     std::optional<Request> m_lastRequest;
     QMetaObject::Connection m_retryWatch; // the update that a retry waits for
-    QString m_declinedLink;
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};
 };

@@ -9,31 +9,29 @@ LaunchArguments LaunchArguments::parse(const std::vector<std::string>& arguments
         if (options && argument == "--") {
             options = false;
         } else if (options && (argument == "--help" || argument == "-h")) {
-            return {Action::help, std::nullopt, {}};
+            return {Action::help, {}, {}};
         } else if (options && (argument == "--version" || argument == "-V")) {
-            return {Action::version, std::nullopt, {}};
+            return {Action::version, {}, {}};
         } else if (qtOptionsLeft) {
             continue;
         } else if (options && argument.size() > 1 && argument[0] == '-') {
             parsed.action = Action::usageError;
             parsed.message = argument.starts_with("--") ? "unrecognized option '" + argument + "'"
                                                         : "invalid option -- '" + argument.substr(1) + "'";
-        } else if (!parsed.link) {
-            parsed.link = argument;
-        } else if (parsed.action != Action::usageError) {
-            parsed.action = Action::usageError;
-            parsed.message = "extra operand '" + argument + "'";
+        } else {
+            parsed.links.push_back(argument);
         }
     }
     if (parsed.action == Action::usageError)
-        parsed.link.reset();
+        parsed.links.clear();
     return parsed;
 }
 
 std::string LaunchArguments::helpText() {
-    return "Usage: tallowin [OPTION]... [URL]\n"
-           "Open the Tallowin window; with a URL, download the video at that link.\n"
-           "When Tallowin is already running, the link goes to its window.\n"
+    return "Usage: tallowin [OPTION]... [URL]...\n"
+           "Open the Tallowin window; with URLs, download the video at each link\n"
+           "(at most three at once, the others waiting in the window's list).\n"
+           "When Tallowin is already running, the links go to its window's list.\n"
            "\n"
            "  -h, --help     display this help and exit\n"
            "  -V, --version  output version information and exit\n"

@@ -1,17 +1,16 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
-// The window's command line, `tallowin [OPTION]... [URL]`, read the GNU way: --help and
-// --version print and end the program, "--" ends the options, one link at most. Pure.
+// The window's command line, `tallowin [OPTION]... [URL]...`, read the GNU way: --help and
+// --version print and end the program, "--" ends the options, any number of links. Pure.
 struct LaunchArguments {
     enum class Action { run, help, version, usageError };
 
     Action action = Action::run;
-    std::optional<std::string> link; // run: the link to download
-    std::string message;             // usageError: what was wrong, e.g. "unrecognized option '--x'"
+    std::vector<std::string> links; // run: the links to download, in order
+    std::string message;            // usageError: what was wrong, e.g. "unrecognized option '--x'"
 
     // arguments without the program's name. Qt's own options (-platform, -style…) must be taken
     // out first; while they are still in, pass qtOptionsLeft so that only --help and --version count.

@@ -6,6 +6,7 @@
 #include "app/ToolsBox.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
+#include "appcore/DownloadList.h"
 #include "appcore/DownloadTester.h"
 #include "appcore/ToolVersions.h"
 #include "appcore/YtdlpUpdater.h"
@@ -13,8 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -55,7 +58,8 @@ struct Harness {
     DownloadProgressHandler downloadProgress;
     std::vector<std::filesystem::path> revealed;
     std::unique_ptr<YtdlpUpdater> updater;
-    std::unique_ptr<DownloadTester> tester;
+    std::unique_ptr<DownloadTester> tester; // the form's model
+    std::unique_ptr<DownloadList> list;
     std::unique_ptr<ToolVersions> versions;
     std::unique_ptr<QWidget> host; // a plain top-level parent, as the window is
     ContentView* view = nullptr;
@@ -77,12 +81,13 @@ struct Harness {
                 return updates.wait(stop);
             },
             [this](std::stop_token stop) { return statusRuns.wait(stop); });
-        tester = std::make_unique<DownloadTester>([this](const std::string&,
-                                                         VideoQuality,
-                                                         bool,
-                                                         bool,
-                                                         std::stop_token stop,
-                                                         const DownloadProgressHandler& onProgress) {
+        tester = std::make_unique<DownloadTester>();
+        list = std::make_unique<DownloadList>([this](const std::string&,
+                                                     VideoQuality,
+                                                     bool,
+                                                     bool,
+                                                     std::stop_token stop,
+                                                     const DownloadProgressHandler& onProgress) {
             {
                 std::lock_guard guard(mutex);
                 downloadProgress = onProgress;
@@ -98,12 +103,13 @@ struct Harness {
             revealed.push_back(file);
         };
         host = std::make_unique<QWidget>();
-        view = new ContentView(*updater, *tester, *versions, services, host.get());
+        view = new ContentView(*updater, *tester, *list, *versions, services, host.get());
         host->show();
     }
     ~Harness() {
         host.reset();
         versions.reset();
+        list.reset();
         tester.reset();
         updater.reset();
     }
@@ -114,7 +120,11 @@ struct Harness {
             qFatal("no widget %s", name);
         return widget;
     }
-    bool shown(const char* name) { return child<QWidget>(name)->isVisibleTo(view); }
+    // A row's parts exist only while the list has the row.
+    bool shown(const char* name) {
+        const QWidget* widget = view->findChild<QWidget*>(QString::fromLatin1(name));
+        return widget && widget->isVisibleTo(view);
+    }
     void report(YtdlpUpdatePhase phase) {
         std::lock_guard guard(mutex);
         progress(phase);
@@ -173,7 +183,7 @@ private slots:
         QFETCH(int, barMaximum);
         Harness h;
         h.child<QLineEdit>("urlField")->setText(QStringLiteral("https://a.test/v"));
-        h.tester->start();
+        h.child<QPushButton>("downloadButton")->click();
         QTRY_COMPARE(h.downloads.calls(), 1);
         h.report(progress);
         QTRY_COMPARE(h.child<QLabel>("statusRunning")->text(), running);
@@ -408,7 +418,7 @@ private slots:
         if (scenario == "failed")
             h.downloads.answer(0, []() -> DownloadedVideo { throw std::runtime_error("yt-dlp failed: 404"); });
         if (scenario != "idle" && scenario != "running")
-            QTRY_VERIFY(h.updater && h.tester->state().kind != DownloadTester::State::Kind::running);
+            QTRY_VERIFY(h.list->row(0).state().kind != DownloadTester::State::Kind::running);
         for (const char* part : {"statusRunning", "statusFinished", "statusFailed"})
             QCOMPARE(h.shown(part), visible == part);
         QCOMPARE(h.shown("statusNote") ? h.child<QLabel>("statusNote")->text() : QString(), note);
@@ -426,11 +436,12 @@ private slots:
         const bool running = scenario == "running";
         QCOMPARE(h.shown("downloadSpinner"), running);
         QCOMPARE(h.shown("downloadCancelButton"), running);
-        QCOMPARE(h.shown("downloadButton"), !running);
+        QCOMPARE(h.shown("removeButton"), !running && scenario != "idle");
+        QVERIFY(h.shown("downloadButton")); // the next links can be added at any time
         if (running) {
             QVERIFY(h.child<QComboBox>("qualityPicker")->isEnabled()); // controls stay usable
             h.child<QPushButton>("downloadCancelButton")->click();
-            QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
+            QTRY_COMPARE(h.list->size(), 0);
         }
     }
 
@@ -483,7 +494,8 @@ private slots:
         QTest::addColumn<bool>("enabled");
         QTest::newRow("empty") << "" << false;
         QTest::newRow("schemeless") << "example.com/v" << false;
-        QTest::newRow("option") << "-f best https://example.com/v" << false;
+        QTest::newRow("option") << "-f best" << false;
+        QTest::newRow("option and link") << "-f best https://example.com/v" << true; // the words are named
         QTest::newRow("control characters") << QString("https://ex\x01\x7f") + QChar(0) << false;
         QTest::newRow("100 KB paste") << QString(100 * 1024, 'a') << false;
         QTest::newRow("link") << " https://example.com/v\n" << true;
@@ -496,10 +508,29 @@ private slots:
         field->setText(text);
         QCOMPARE(h.child<QPushButton>("downloadButton")->isEnabled(), enabled);
         QTest::keyClick(field, Qt::Key_Return);
-        QCOMPARE(h.tester->state().kind,
-                 enabled ? DownloadTester::State::Kind::running : DownloadTester::State::Kind::idle);
+        QCOMPARE(h.list->size(), enabled ? 1 : 0);
+        QCOMPARE(h.list->runningCount(), enabled ? 1 : 0);
+        // Only what was not added stays in the field, named under it.
+        QCOMPARE(field->text().isEmpty(), !text.contains("-f") && (enabled || text.isEmpty()));
         QTest::qWait(50);
         QCOMPARE(h.downloads.calls(), enabled ? 1 : 0); // Return starts exactly one download
+    }
+
+    // A drop adds its links to the list, whatever runs, and leaves the field alone.
+    void aDropAddsItsLinks() {
+        Harness h;
+        h.child<QLineEdit>("urlField")->setText("typed");
+        for (const QString& text :
+             {QString("https://a.test/1"), QString("https://a.test/2 not-a-link\nhttps://a.test/3")}) {
+            QMimeData data;
+            data.setText(text);
+            QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            static_cast<QObject*>(h.view)->event(&drop); // straight to the view, with no drag under way
+        }
+        QCOMPARE(h.list->size(), 3);
+        QCOMPARE(h.list->row(2).urlText(), QString("https://a.test/3"));
+        QCOMPARE(h.child<QLineEdit>("urlField")->text(), QString("typed"));
+        QTRY_COMPARE(h.downloads.calls(), 3);
     }
 
     // Quitting takes the models down; a yt-dlp that never answers its version must not hold it.
@@ -517,10 +548,11 @@ private slots:
             return YtdlpStatus{};
         });
         DownloadTester tester;
+        DownloadList list;
         auto versions = std::make_unique<ToolVersions>(
             updater, [](const std::filesystem::path&, std::stop_token) { return std::optional<std::string>(); });
         auto host = std::make_unique<QWidget>();
-        new ContentView(updater, tester, *versions, {}, host.get());
+        new ContentView(updater, tester, list, *versions, {}, host.get());
         host->show();
         QTRY_COMPARE(calls.load(), 1);
         host.reset();
@@ -530,17 +562,21 @@ private slots:
 
     void quickDownloadCancelRoundsEndIdle() {
         Harness h;
-        h.child<QLineEdit>("urlField")->setText("https://example.com/v");
+        auto* field = h.child<QLineEdit>("urlField");
+        // The newest row's Cancel: an older one may still wait for its removal.
+        auto cancelNewest = [&h] { h.view->findChildren<QPushButton*>("downloadCancelButton").constLast()->click(); };
         for (int round = 0; round < 20; ++round) {
+            field->setText("https://example.com/v");
             h.child<QPushButton>("downloadButton")->click();
-            h.child<QPushButton>("downloadCancelButton")->click();
+            cancelNewest();
+            field->setText("https://example.com/v");
             h.child<QPushButton>("downloadButton")->click();
             QCoreApplication::processEvents();
-            h.child<QPushButton>("downloadCancelButton")->click();
+            cancelNewest();
         }
         QTRY_COMPARE(h.downloads.stopsSeen(), h.downloads.calls());
         QTest::qWait(50);
-        QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(h.list->size(), 0);
         QVERIFY(h.shown("downloadButton"));
     }
 };

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -26,6 +27,7 @@ public:
     QList<QStringList> notes;       // summary, body, then the actions
     QList<double> launcherProgress; // each Update that showed the bar
     int launcherHidden = 0;         // each Update that hid it
+    int launcherCountMost = 0;      // the highest count of running and waiting downloads shown
 
 public slots:
     QStringList GetCapabilities() { return {"actions", "body"}; }
@@ -43,6 +45,8 @@ public slots:
     void launcherUpdate(const QString& app, const QVariantMap& properties) {
         if (app != "application://org.tallowin.Tallowin.desktop")
             return;
+        if (properties.value("count-visible").toBool())
+            launcherCountMost = std::max(launcherCountMost, properties.value("count").toInt());
         if (properties.value("progress-visible").toBool())
             launcherProgress.append(properties.value("progress").toDouble());
         else
@@ -91,8 +95,9 @@ int otherWindow(int argc, char* argv[]) {
 } // namespace
 
 // The built `tallowin` on an X server of its own and a private session bus, as the desktop starts
-// it: a link on the command line is downloaded, the launcher shows the progress, a notification
-// names the file when another window has the focus, and a second start hands its link over.
+// it: a link on the command line is downloaded, the launcher shows the progress and the count,
+// later starts hand their links over while it runs (none is dropped; one window stays), a
+// notification names the file when another window has the focus, and a start with two links adds both.
 class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
@@ -102,18 +107,23 @@ private slots:
             if (QStandardPaths::findExecutable(needed).isEmpty())
                 QSKIP(qPrintable(QString("%1 is not installed (Debian: dbus, xvfb)").arg(needed)));
         const std::filesystem::path media = Sandbox::makeTempFolder("media");
-        for (const auto& [name, seconds] : {std::pair{"first.mp4", 30}, std::pair{"second.mp4", 1}})
+        const QStringList quick{"second.mp4", "third.mp4", "fourth.mp4", "fifth.mp4"};
+        for (const auto& [name, seconds] : {std::pair{"first.mp4", 30},
+                                            std::pair{"second.mp4", 1},
+                                            std::pair{"third.mp4", 1},
+                                            std::pair{"fourth.mp4", 1},
+                                            std::pair{"fifth.mp4", 1}})
             QCOMPARE(
                 ToolProcess::run(BundledTools::ffmpeg(), h264ClipArguments((media / name).string(), seconds, "640x360"))
                     .status,
                 0);
         LocalHttpServer server(media);
-        // Slow enough (about 20 s) that another window takes the focus while the first file still
-        // arrives, even on a loaded machine.
+        // Slow enough (about 50 s) that two later starts' downloads end and another window takes the
+        // focus while the first file still arrives, even on a loaded machine.
         HttpRoute slow;
         slow.bodyFile = media / "first.mp4";
         slow.headers["Content-Type"] = "video/mp4";
-        slow.secondsPerChunk = 3.0;
+        slow.secondsPerChunk = 7.5;
         server.route("/first.mp4", slow);
 
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -147,6 +157,15 @@ private slots:
         auto first = start(tallowin, {base + "/first.mp4"}, env);
         QTRY_VERIFY_WITH_TIMEOUT(!recorder.launcherProgress.isEmpty(), 120000);
         QVERIFY(recorder.notes.isEmpty());
+        // While the slow one runs, two more starts hand over a link each and end at once.
+        for (const QString& name : {quick[0], quick[1]}) {
+            auto later = start(tallowin, {base + "/" + name}, env);
+            QVERIFY(later->waitForFinished(60000) && later->exitStatus() == QProcess::NormalExit);
+            QCOMPARE(later->exitCode(), 0);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(downloaded(quick[0]) && downloaded(quick[1]), 180000);
+        QVERIFY(!downloaded("first.mp4"));
+        QVERIFY(recorder.launcherCountMost >= 2);
         auto other = start(QCoreApplication::applicationFilePath(), {"--other-window"}, env);
         QCOMPARE(firstLine(*other), QString("active"));
 
@@ -156,11 +175,11 @@ private slots:
         QVERIFY(downloaded("first.mp4"));
         QTRY_VERIFY(recorder.launcherHidden > 0);
 
-        auto second = start(tallowin, {base + "/second.mp4"}, env);
-        QVERIFY(second->waitForFinished(60000) && second->exitStatus() == QProcess::NormalExit);
-        QCOMPARE(second->exitCode(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(downloaded("second.mp4"), 180000);
-        QCOMPARE(first->state(), QProcess::Running); // the one window took it
+        auto both = start(tallowin, {base + "/" + quick[2], base + "/" + quick[3]}, env);
+        QVERIFY(both->waitForFinished(60000) && both->exitStatus() == QProcess::NormalExit);
+        QCOMPARE(both->exitCode(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(downloaded(quick[2]) && downloaded(quick[3]), 180000);
+        QCOMPARE(first->state(), QProcess::Running); // the one window took them all
         first->terminate();
         first->waitForFinished(30000);
     }

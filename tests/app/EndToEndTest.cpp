@@ -50,11 +50,11 @@ private slots:
         QTest::keyClicks(field, QString::fromStdString(server.baseUrl() + "/clip.mp4"));
         QTest::keyClick(field, Qt::Key_Return);
         QVERIFY(view.findChild<QWidget*>("statusRunning")->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(app.tester().state().kind != DownloadTester::State::Kind::running, 240000);
-        QCOMPARE(app.tester().state().message, QString());
-        QCOMPARE(app.tester().state().kind, DownloadTester::State::Kind::finished);
+        QTRY_VERIFY_WITH_TIMEOUT(app.downloads().row(0).state().kind != DownloadTester::State::Kind::running, 240000);
+        QCOMPARE(app.downloads().row(0).state().message, QString());
+        QCOMPARE(app.downloads().row(0).state().kind, DownloadTester::State::Kind::finished);
 
-        const std::filesystem::path file = app.tester().state().video.fileURL;
+        const std::filesystem::path file = app.downloads().row(0).state().video.fileURL;
         QVERIFY(std::filesystem::is_regular_file(file));
         QCOMPARE(QString::fromStdString(file.extension().string()), QString(".mp4"));
         QVERIFY(view.findChild<QWidget*>("statusFinished")->isVisible());

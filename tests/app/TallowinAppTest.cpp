@@ -41,7 +41,9 @@ struct Harness {
     ScriptedRuns<DownloadedVideo> downloads;
     std::unique_ptr<TallowinApp> app;
 
-    explicit Harness(const QString& feedUrl, std::filesystem::path lastCheckFile = {}) {
+    explicit Harness(const QString& feedUrl,
+                     std::filesystem::path lastCheckFile = {},
+                     std::filesystem::path staging = {}) {
         TallowinApp::Options options;
         options.update = [this](const std::function<void(YtdlpUpdatePhase)>&, std::stop_token stop) {
             return updates.wait(stop);
@@ -55,6 +57,7 @@ struct Harness {
                 return downloads.wait(stop);
             };
         options.services.reveal = [](const std::filesystem::path&, std::function<void()>) {};
+        options.staging = staging.empty() ? Sandbox::makeTempFolder("staging") : staging;
         options.appUpdates.feedUrl = feedUrl;
         options.appUpdates.currentVersion = "0.1.0";
         options.appUpdates.lastCheckFile =
@@ -134,7 +137,8 @@ private slots:
         QTRY_COMPARE(h.downloads.calls(), 1);
         QTest::qWait(100);
         QCOMPARE(h.downloads.calls(), 1);
-        h.app->tester().cancel();
+        QCOMPARE(h.app->downloads().size(), 1);
+        h.app->downloads().cancelAll();
     }
 
     void checkForUpdatesIsDisabledWithoutAFeed() {
@@ -238,8 +242,7 @@ private slots:
             h.app->launch();
             h.app->updateYtdlp();
             QTRY_COMPARE(h.updates.calls(), 1);
-            h.app->tester().setUrlText("https://example.com/v");
-            h.app->tester().start();
+            h.app->openLinks({"https://example.com/v"});
             QTRY_COMPARE(h.downloads.calls(), 1);
             installer = std::jthread([&] {
                 QThread::msleep(200);
@@ -256,21 +259,78 @@ private slots:
         }
     }
 
-    // Closing during a download asks first; keeping it leaves the window and the run alone.
+    // Closing during downloads asks once, naming how many run and wait; keeping them leaves the
+    // window and the runs alone.
+    void closingDuringADownloadAsks_data() {
+        QTest::addColumn<int>("links");
+        QTest::addColumn<QString>("question");
+        QTest::addColumn<QString>("details");
+        QTest::newRow("one") << 1 << "Stop the download and quit?"
+                             << "";
+        QTest::newRow("four") << 4 << "Stop 4 downloads and quit?"
+                              << "Running: 3. Waiting: 1.";
+    }
     void closingDuringADownloadAsks() {
+        QFETCH(int, links);
+        QFETCH(QString, question);
+        QFETCH(QString, details);
         Harness h("");
         h.app->launch();
-        h.app->tester().setUrlText("https://example.com/v");
-        h.app->tester().start();
+        QStringList list;
+        for (int i = 0; i < links; ++i)
+            list << QString("https://example.com/%1").arg(i);
+        h.app->openLinks(list + QStringList{"not-a-link"});
+        QCOMPARE(h.app->tester().urlText(), QString("not-a-link")); // named in the field, not lost
         QVERIFY(!h.app->window().close());
-        auto* question = h.app->window().findChild<QMessageBox*>("quitQuestion");
-        QVERIFY(question && question->text() == "Stop the download and quit?");
-        question->findChild<QPushButton*>("keepDownloadingButton")->click();
+        QVERIFY(!h.app->window().close());
+        const auto questions = h.app->window().findChildren<QMessageBox*>("quitQuestion");
+        QCOMPARE(questions.size(), 1);
+        QCOMPARE(questions.constFirst()->text(), question);
+        QCOMPARE(questions.constFirst()->informativeText(), details);
+        questions.constFirst()->findChild<QPushButton*>("keepDownloadingButton")->click();
         QVERIFY(h.app->window().isVisible());
-        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::running);
+        QCOMPARE(h.app->downloads().runningCount(), std::min(links, 3));
         h.app->requestQuit();
         h.app->window().findChild<QMessageBox*>("quitQuestion")->findChild<QPushButton*>("stopAndQuitButton")->click();
-        QCOMPARE(h.app->tester().state().kind, DownloadTester::State::Kind::idle);
+        QCOMPARE(h.app->downloads().size(), 0);
+        QTRY_COMPARE(h.downloads.stopsSeen(), std::min(links, 3));
+    }
+
+    // The finished files of the last day are listed at start, newest first, from the work folders
+    // alone; a stopped run's pieces, a folder of two files and a day-old folder are not, and a file
+    // the sweep removed leaves the list when a download ends.
+    void theFilesOfTheLastDayAreListed() {
+        namespace fs = std::filesystem;
+        const fs::path staging = Sandbox::makeTempFolder("staging");
+        const auto now = fs::file_time_type::clock::now();
+        auto put = [&](const char* folder, const char* name, std::chrono::hours age) {
+            fs::create_directories(staging / folder);
+            std::ofstream(staging / folder / name) << "x";
+            fs::last_write_time(staging / folder / name, now - age);
+        };
+        put("a", "older.mp4", std::chrono::hours(3));
+        put("b", "newer.mp4", std::chrono::hours(1));
+        put("c", "stopped.mp4.part", std::chrono::hours(1));
+        put("d", "one.mp4", std::chrono::hours(1));
+        put("d", "two.mp4", std::chrono::hours(1));
+        put("e", "old.mp4", std::chrono::hours(30));
+        fs::last_write_time(staging / "e", now - std::chrono::hours(30));
+        Harness h("", {}, staging);
+        h.app->launch();
+        QVERIFY(QTest::qWaitForWindowExposed(&h.app->window()));
+        DownloadList& list = h.app->downloads();
+        QTRY_COMPARE(list.size(), 2);
+        QCOMPARE(list.row(0).state().video.fileURL, staging / "b" / "newer.mp4");
+        QCOMPARE(list.row(1).state().video.fileURL, staging / "a" / "older.mp4");
+        const auto names = h.app->window().findChildren<QWidget*>("statusFileName");
+        QCOMPARE(names.size(), 2);
+        fs::remove_all(staging / "b"); // what the sweep does to a day-old folder
+        h.app->openLinks({"https://example.com/v"});
+        QTRY_COMPARE(h.downloads.calls(), 1);
+        h.downloads.answer(0, [&] { return DownloadedVideo{staging / "f" / "new.mp4", false, false}; });
+        QTRY_COMPARE(list.size(), 2);
+        QCOMPARE(list.row(0).state().video.fileURL, staging / "a" / "older.mp4");
+        QCOMPARE(list.row(1).urlText(), QString("https://example.com/v"));
     }
 
     // Wired as main() wires it. Runs the application's own loop, so it comes last.
@@ -285,8 +345,7 @@ private slots:
         Harness h("");
         connect(&quitOnSignal, &QuitOnSignal::received, h.app.get(), &TallowinApp::quitAfterSignal);
         h.app->launch();
-        h.app->tester().setUrlText("https://example.com/v");
-        h.app->tester().start();
+        h.app->openLinks({"https://example.com/v"});
         QTRY_COMPARE(h.downloads.calls(), 1);
         QSignalSpy quitting(qApp, &QCoreApplication::aboutToQuit);
         QTimer::singleShot(0, [number] { ::kill(::getpid(), number); });

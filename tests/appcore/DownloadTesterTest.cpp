@@ -175,23 +175,6 @@ private slots:
         QCOMPARE(h.tester->state().video, video("a.mp4"));
     }
 
-    // A link from outside starts while idle; while a run goes on it is kept, not started, until the next start.
-    void anOfferedLinkStartsOnlyWhileIdle() {
-        Harness h;
-        h.tester->offerLink("https://example.com/a");
-        QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::running);
-        h.tester->offerLink("https://example.com/b");
-        QCOMPARE(h.tester->declinedLink(), QString("https://example.com/b"));
-        QCOMPARE(h.tester->urlText(), QString("https://example.com/a"));
-        QTRY_COMPARE(h.runs.calls(), 1);
-        h.runs.answer(0, [] { return video("a.mp4"); });
-        QTRY_COMPARE(h.tester->state().kind, DownloadTester::State::Kind::finished);
-        h.tester->offerLink("https://example.com/c");
-        QTRY_COMPARE(h.runs.calls(), 2);
-        QCOMPARE(h.call(1).url, std::string("https://example.com/c"));
-        QCOMPARE(h.tester->declinedLink(), QString());
-    }
-
     void controlsChangedDuringARunDoNotChangeItsArguments() {
         Harness h;
         h.tester->setUrlText(" https://example.com/v ");

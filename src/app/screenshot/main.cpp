@@ -2,7 +2,8 @@
 // window's other states for a look at them (the download itself is scripted).
 // Usage: tallowin-screenshot OUTPUT.png [STATE], STATE one of idle, running, finished, failed,
 // german (finished, with the link field's own menu from Qt's catalogue), dark and dark-failed
-// (a dark palette); run with QT_QPA_PLATFORM=offscreen.
+// (a dark palette), list and german-list (a finished, a failed, three running and a waiting
+// download); run with QT_QPA_PLATFORM=offscreen.
 #include "app/TallowinApp.h"
 #include "appcore/Translations.h"
 #include "download/DownloadError.h"
@@ -61,12 +62,14 @@ void useDarkPalette() {
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (argc < 2 || argc > 3) {
-        std::fputs("usage: tallowin-screenshot OUTPUT.png [idle|running|finished|failed|german|dark|dark-failed]\n",
+        std::fputs("usage: tallowin-screenshot OUTPUT.png "
+                   "[idle|running|finished|failed|german|dark|dark-failed|list|german-list]\n",
                    stderr);
         return 2;
     }
     std::string state = argc == 3 ? argv[2] : "idle";
-    const bool german = state == "german";
+    const bool german = state.starts_with("german");
+    const bool list = state.ends_with("list");
     if (german)
         Translations::install(application, {QStringLiteral("de")});
     if (state.starts_with("dark")) {
@@ -76,21 +79,23 @@ int main(int argc, char* argv[]) {
     const std::filesystem::path file = std::filesystem::temp_directory_path() / "Big Buck Bunny - trailer [aqz].mp4";
     TallowinApp::Options options;
     options.appUpdates.feedUrl = QString();
-    options.download = [state, file](const std::string&,
+    // In the list, each link says how its download goes.
+    options.download = [state, file](const std::string& url,
                                      VideoQuality,
                                      bool,
                                      bool,
                                      std::stop_token stop,
                                      const DownloadProgressHandler& onProgress) -> DownloadedVideo {
-        if (state == "failed")
+        const std::string how = url.substr(url.rfind('/') + 1);
+        if (state == "failed" || how == "failed")
             throw DownloadError::downloadFailed(
                 "ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found (caused by "
                 "<HTTPError 404: Not Found>)");
-        if (state == "running") {
+        if (state == "running" || how.starts_with("running")) {
             DownloadProgress progress;
             progress.stream = 1;
             progress.streamCount = 2;
-            progress.fraction = 0.42;
+            progress.fraction = how == "running-2" ? 0.87 : how == "running-3" ? 0.08 : 0.42;
             progress.bytes = 19'200'000;
             progress.totalBytes = 45'600'000;
             progress.bytesPerSecond = 2'100'000;
@@ -114,14 +119,22 @@ int main(int argc, char* argv[]) {
     const auto* deno = app.window().findChild<QLabel*>("denoVersion");
     while (deno->text() == QCoreApplication::translate("ToolsBox", "missing") && waited.elapsed() < 30000)
         QApplication::processEvents(QEventLoop::AllEvents, 50);
-    if (state != "idle") {
-        app.tester().start();
+    if (list) {
+        field->clear(); // the links went to the list
+        const QString base = QStringLiteral("https://example.com/watch/");
+        for (const char* how : {"finished", "failed", "running-1", "running-2", "running-3", "waiting"}) {
+            app.downloads().add({base + QLatin1String(how)}, VideoQuality::highest, true, false);
+            settle(300);
+        }
+        settle(800);
+    } else if (state != "idle") {
+        app.downloads().add({field->text()}, VideoQuality::highest, true, false);
         settle(800);
     }
     QApplication::processEvents();
 
     QPixmap shot = app.window().grab();
-    if (german) {
+    if (german && !list) {
         // The field's own menu, whose texts are Qt's: it shows that Qt's catalogue is loaded too.
         std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
         menu->popup(field->mapToGlobal(QPoint(40, field->height())));
@@ -130,7 +143,7 @@ int main(int argc, char* argv[]) {
         painter.drawPixmap(field->mapTo(&app.window(), QPoint(40, field->height())), menu->grab());
     }
     const bool saved = shot.save(QString::fromLocal8Bit(argv[1]));
-    app.tester().cancel();
+    app.downloads().cancelAll();
     std::error_code ignored;
     std::filesystem::remove(file, ignored);
     if (!saved) {
