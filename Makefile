@@ -1,16 +1,17 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
+# `make check` is the quick loop while working: the plain suite without the sanitizer builds.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
 PACKAGE := dist/Tallowin
 
-.PHONY: run test bootstrap build bench format install deb clean
+.PHONY: run test check bootstrap build bench format install deb clean
 
 bootstrap:
 	scripts/bootstrap $(BOOTSTRAP_FLAGS)
 
 # The packaging tests build the .deb and run the validators; `make deb` needs dpkg-shlibdeps.
-test: BOOTSTRAP_FLAGS += --test-tools
+test check: BOOTSTRAP_FLAGS += --test-tools
 deb: BOOTSTRAP_FLAGS += --deb-tools
 
 build: bootstrap
@@ -24,6 +25,10 @@ run: build
 # UndefinedBehaviorSanitizer and the threaded tests under ThreadSanitizer (scripts/run-tests).
 test: build
 	JOBS=$(JOBS) scripts/run-tests $(BUILD)
+
+# The plain build's suite with the layer and format checks, without the sanitizer builds.
+check: build
+	JOBS=$(JOBS) scripts/run-tests --plain $(BUILD)
 
 bench: build
 	scripts/run-benchmarks $(BUILD)

@@ -1,5 +1,6 @@
 #include "download/DownloadFailure.h"
 
+#include "platform/Ascii.h"
 #include "tools/Text.h"
 
 #include <algorithm>
@@ -98,15 +99,6 @@ constexpr std::array challengeMarkers{
     std::string_view("error solving"),
 };
 
-std::string lowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // The last "ERROR:" line and what follows it (a GeoRestrictedError goes on over several lines).
 std::string failureText(std::string_view standardError) {
     const std::vector<std::string> lines = Text::visibleLines(standardError);
@@ -120,7 +112,7 @@ std::string failureText(std::string_view standardError) {
     std::string text;
     for (size_t i = first; i < lines.size(); ++i)
         text += lines[i] + "\n";
-    return lowerAscii(text);
+    return Ascii::lower(text);
 }
 
 // The status of the first "HTTP Error NNN" in the text; 0 when there is none.
@@ -157,7 +149,7 @@ DownloadFailure DownloadFailure::classify(std::string_view standardError, int st
     }
     if (http == 403 || http == 429)
         return {FailureKind::refusedBySite, http};
-    if (containsAny(text, unexpectedMarkers) || containsAny(lowerAscii(standardError), challengeMarkers))
+    if (containsAny(text, unexpectedMarkers) || containsAny(Ascii::lower(standardError), challengeMarkers))
         return {FailureKind::unreadablePage, 0};
     if (http == 404 || http == 410)
         return {FailureKind::notFound, http};
@@ -200,7 +192,7 @@ std::string DownloadFailure::withoutBugReport(std::string_view text) {
     constexpr std::string_view start = "please report this issue on";
     constexpr std::string_view end = "yt-dlp -u";
     std::string kept(text);
-    for (std::string lower = lowerAscii(kept);;) {
+    for (std::string lower = Ascii::lower(kept);;) {
         const size_t from = lower.find(start);
         if (from == std::string::npos)
             return kept;

@@ -1,9 +1,9 @@
 #include "tools/ToolVersionStore.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 #include "tools/Text.h"
 #include "tools/ToolFingerprint.h"
-#include "tools/Uuid.h"
 
 #include <fstream>
 #include <map>
@@ -40,26 +40,11 @@ bool storable(std::string_view text) {
 }
 
 void writeEntries(const fs::path& store, const Entries& entries) {
-    std::error_code error;
-    fs::create_directories(store.parent_path(), error);
-    // A name of its own per writer: two processes writing at once each rename a whole file.
-    fs::path temporary = store;
-    temporary += "." + Uuid::random() + ".writing";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << header << '\n';
-        for (const auto& [path, answer] : entries)
-            out << path << '\t' << answer.first << '\t' << answer.second << '\n';
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, error);
-            return;
-        }
-    }
-    fs::rename(temporary, store, error);
-    if (error)
-        fs::remove(temporary, error);
+    std::string text(header);
+    text += '\n';
+    for (const auto& [path, answer] : entries)
+        text += path + '\t' + answer.first + '\t' + answer.second + '\n';
+    AtomicFile::replace(store, text);
 }
 
 // Two lookups of this process that both store then keep each other's line.

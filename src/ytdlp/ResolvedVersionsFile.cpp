@@ -1,7 +1,7 @@
 #include "ytdlp/ResolvedVersionsFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
-#include "tools/Uuid.h"
 
 #include <nlohmann/json.hpp>
 
@@ -65,24 +65,7 @@ void write(const fs::path& file, const Entry& entry) {
         {"bundled", orNull(entry.bundledVersion)},
         {"updated", orNull(entry.updatedVersion)},
     };
-    std::error_code error;
-    fs::create_directories(file.parent_path(), error);
-    // A name of its own per writer: two processes writing at once each rename a whole file.
-    fs::path temporary = file;
-    temporary += "." + Uuid::random() + ".writing";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << stored.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temporary, error);
-            return;
-        }
-    }
-    fs::rename(temporary, file, error);
-    if (error)
-        fs::remove(temporary, error);
+    AtomicFile::replace(file, stored.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
 void remove(const fs::path& file) {
