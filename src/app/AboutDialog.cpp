@@ -1,4 +1,5 @@
 #include "app/AboutDialog.h"
+#include "app/CoreText.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -16,10 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QString qs(const std::optional<std::string>& text) {
-    return text ? QString::fromStdString(*text) : QString();
-}
 
 QString firstString(const QJsonObject& object, std::initializer_list<const char*> keys) {
     for (const char* key : keys) {

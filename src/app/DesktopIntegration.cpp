@@ -1,18 +1,11 @@
 #include "app/DesktopIntegration.h"
+#include "app/CoreText.h"
 
 #include "appcore/DownloadList.h"
 #include "appcore/YtdlpUpdater.h"
 
 #include <QUrl>
 #include <QWidget>
-
-namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 DesktopIntegration::DesktopIntegration(DownloadList& list,
                                        YtdlpUpdater& updater,

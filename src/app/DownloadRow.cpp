@@ -1,4 +1,5 @@
 #include "app/DownloadRow.h"
+#include "app/CoreText.h"
 
 #include "app/ElidedLabel.h"
 #include "app/FileActions.h"
@@ -19,10 +20,6 @@ using WidgetLook::Size;
 using WidgetLook::Tone;
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // The shared progress texts in the window's language.
 std::string translateProgress(const char* english) {

@@ -1,4 +1,5 @@
 #include "app/FileActions.h"
+#include "app/CoreText.h"
 
 #include "app/FileRevealer.h"
 #include "appcore/UserFolders.h"
@@ -16,10 +17,6 @@
 #include <QWidget>
 
 namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 std::optional<FileActions::CopyTarget> askForCopyTarget(QWidget* parent, const QString& suggestedName) {
     QFileDialog dialog(parent, FileActions::tr("Save a Copy"));

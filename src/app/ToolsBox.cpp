@@ -1,4 +1,5 @@
 #include "app/ToolsBox.h"
+#include "app/CoreText.h"
 
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
@@ -17,14 +18,6 @@
 
 using WidgetLook::Size;
 using WidgetLook::Tone;
-
-namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 ToolsBox::ToolsBox(YtdlpUpdater& updater, ToolVersions& versions, QWidget* parent)
     : QGroupBox(tr("Bundled tools"), parent), m_updater(updater), m_versions(versions) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appcore/RunKind.h"
 #include "appcore/WorkerRuns.h"
 #include "appcore/YtdlpUpdater.h"
 #include "download/DownloadFailure.h"
@@ -24,7 +25,7 @@ class DownloadTester : public QObject {
     Q_OBJECT
 public:
     struct State {
-        enum class Kind { idle, running, finished, failed };
+        using Kind = RunKind;
         Kind kind = Kind::idle;
         DownloadedVideo video;      // finished
         QString message;            // failed

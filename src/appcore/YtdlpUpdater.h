@@ -1,5 +1,6 @@
 #pragma once
 
+#include "appcore/RunKind.h"
 #include "appcore/WorkerRuns.h"
 #include "ytdlp/YtdlpStatus.h"
 #include "ytdlp/YtdlpUpdateOutcome.h"
@@ -21,7 +22,7 @@ class YtdlpUpdater : public QObject {
     Q_OBJECT
 public:
     struct State {
-        enum class Kind { idle, running, finished, failed };
+        using Kind = RunKind;
         Kind kind = Kind::idle;
         YtdlpUpdatePhase phase;     // running
         YtdlpUpdateOutcome outcome; // finished
