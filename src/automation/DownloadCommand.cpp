@@ -13,6 +13,7 @@
 #include "download/PageUrl.h"
 #include "platform/FileMove.h"
 #include "platform/OperationCancelled.h"
+#include "tools/Text.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -63,6 +64,10 @@ fs::path moveInto(const fs::path& file, const fs::path& folder) {
     std::error_code ignored;
     fs::remove(file.parent_path(), ignored); // only when empty
     return moved;
+}
+
+bool isUtf8(const fs::path& path) {
+    return Text::repairUtf8(path.native()) == path.native();
 }
 
 } // namespace
@@ -126,6 +131,14 @@ int DownloadCommand::run(StopOnSignal& stop) {
         printError("Not a quality: " + m_quality + ". One of: " + QualityName::choices() + ".");
         return 1;
     }
+    // JSON holds text only: a path that is not UTF-8 would come out naming another file.
+    const fs::path folder = m_outputDir.empty() ? VideoDownloader::downloadsDirectory() : fs::absolute(m_outputDir);
+    if (m_json && !isUtf8(folder)) {
+        printError("--json cannot report a path in " + folder.string() +
+                   ": the folder's name is not UTF-8 text. Choose another folder with --output-dir, or leave out "
+                   "--json.");
+        return 1;
+    }
     int status = 0;
     for (std::size_t i = 0; i < urls.size(); ++i) {
         const bool several = urls.size() > 1;
@@ -176,6 +189,9 @@ std::string DownloadCommand::download(const std::string& url, VideoQuality quali
         video.fileURL = moveInto(video.fileURL, fs::absolute(m_outputDir));
     if (!m_json)
         return video.fileURL.string();
+    if (!isUtf8(video.fileURL))
+        throw std::runtime_error("--json cannot report the file's path, which is not UTF-8 text. The file is at " +
+                                 video.fileURL.string());
     const nlohmann::ordered_json out = {
         {"path", video.fileURL.string()},
         {"name", video.fileURL.filename().string()},

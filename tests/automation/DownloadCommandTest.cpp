@@ -134,9 +134,9 @@ TEST_F(DownloadCommand, PrintsThePathAloneWithTheDefaults) {
     // Defaults: highest with Force MP4 on, so the file was probed; the trimmed URL went last.
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
     ASSERT_FALSE(arguments.empty());
-    EXPECT_EQ(arguments.back(), "https://a.test/v?x=1&y=$HOME");
-    EXPECT_EQ(arguments[arguments.size() - 3], "--format");
-    EXPECT_TRUE(arguments[arguments.size() - 2].starts_with("bv*[vcodec~="));
+    EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v?x=1&y=$HOME\n");
+    EXPECT_EQ(arguments[arguments.size() - 4], "--format");
+    EXPECT_TRUE(arguments[arguments.size() - 3].starts_with("bv*[vcodec~="));
     EXPECT_FALSE(DownloadFakes::recordedArguments("ffprobe").empty());
 }
 
@@ -155,8 +155,8 @@ TEST_F(DownloadCommand, JsonDescribesTheFileAndOptionsReachThePipeline) {
     EXPECT_EQ(json.at("wasConverted"), false);
     EXPECT_EQ(json.at("wasRemuxed"), true);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_GE(arguments.size(), 3u);
-    EXPECT_NE(arguments[arguments.size() - 2].find("[height<=1080]"), std::string::npos);
+    ASSERT_GE(arguments.size(), 4u);
+    EXPECT_NE(arguments[arguments.size() - 3].find("[height<=1080]"), std::string::npos);
 
     // --no-force-mp4 hands the file on as yt-dlp left it, with the raw quality value.
     DownloadFakes::clearRecords();
