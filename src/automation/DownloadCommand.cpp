@@ -102,7 +102,10 @@ DownloadCommand::DownloadCommand(CLI::App& app)
                         m_compatibleMP4,
                         std::string("Compatible MP4 (H.264): ") + compatibleDescription + " Default: off.");
     m_command->add_flag(
-        "--json", m_json, "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed).");
+        "--json",
+        m_json,
+        "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed). JSON holds only "
+        "UTF-8 text, so a folder whose name is not UTF-8 is refused before any download.");
     m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
 }
 

@@ -80,8 +80,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"optionAfterSeparator", {"--", "--exec=touch x"}, "Not a usable URL: --exec=touch x" + schemeHint},
         RefusedRow{"noScheme", {"example.com/v"}, "Not a usable URL: example.com/v" + schemeHint},
         RefusedRow{"innerSpace", {"https://e.com/a b"}, "Not a usable URL: https://e.com/a b" + schemeHint},
+        // Echoed without its escape sequence.
         RefusedRow{
-            "controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\x1b[2J" + schemeHint},
+            "controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\uFFFD[2J" + schemeHint},
+        RefusedRow{"jsonIntoAFolderNotUtf8",
+                   {"--json", "-o", "/nowhere/Vid\xe9os", "https://a.test/v"},
+                   "--json cannot report a path in /nowhere/Vid\uFFFDos: the folder's name is not UTF-8 text. Choose "
+                   "another folder with --output-dir, or leave out --json."},
         RefusedRow{
             "long", {std::string(100 * 1024, 'x')}, "Not a usable URL: " + std::string(100 * 1024, 'x') + schemeHint},
         RefusedRow{"none", {}, "A URL is required."},
