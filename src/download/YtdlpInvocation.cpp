@@ -141,38 +141,40 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               const DownloadProgressHandler& onProgress) {
     auto argumentList = arguments(url, quality, preferMP4, compatible);
     // The address, perhaps with a password, goes in a file of the user's alone, not in `ps`.
-    const fs::path linkFile = workFolder / linkFileName;
     argumentList.back() = "--batch-file";
     argumentList.emplace_back(linkFileName);
-    PrivateFile::create(linkFile, url + "\n");
+    const fs::path linkFile = workFolder / linkFileName;
     const fs::path& helpers = BundledTools::helpersDirectory();
     const fs::path link = workFolder / helpersLinkName;
     const bool linked = expandedByYtdlp(helpers);
-    struct Leftovers {
-        const fs::path& linkFile;
-        const fs::path& link;
-        bool linked;
-        ~Leftovers() {
-            std::error_code ignored;
-            fs::remove(linkFile, ignored);
-            if (linked)
-                fs::remove(link, ignored);
-        }
-    } leftovers{linkFile, link, linked};
     if (linked)
         fs::create_directory_symlink(fs::absolute(helpers), link);
     ytdlpLog()->info(
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
-    YtdlpProgressParser parser;
-    ToolProcess::LineHandler onLine;
-    if (onProgress) {
-        onLine = [&parser, &onProgress](ToolProcess::Stream, std::string_view line) {
-            if (auto progress = parser.read(line))
-                onProgress(*progress);
-        };
+    ToolProcessResult result;
+    try {
+        PrivateFile::create(linkFile, url + "\n");
+        YtdlpProgressParser parser;
+        ToolProcess::LineHandler onLine;
+        if (onProgress) {
+            onLine = [&parser, &onProgress](ToolProcess::Stream, std::string_view line) {
+                if (auto progress = parser.read(line))
+                    onProgress(*progress);
+            };
+        }
+        result =
+            ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
+    } catch (...) {
+        std::error_code ignored;
+        fs::remove(linkFile, ignored);
+        if (linked)
+            fs::remove(link, ignored);
+        throw;
     }
-    const ToolProcessResult result =
-        ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
+    std::error_code ignored;
+    fs::remove(linkFile, ignored);
+    if (linked)
+        fs::remove(link, ignored);
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
         const std::string summary = Text::summarize(standardError);
