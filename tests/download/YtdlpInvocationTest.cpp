@@ -246,7 +246,6 @@ TEST(SweepOldDownloads, RemovesOnlyOurWorkFoldersChangedMoreThanADayAgo) {
     writeFile(staging / "loose-old.webm", "x");
     for (const fs::path& entry : {old, lookalike, staging / "loose-old.webm"})
         fs::last_write_time(entry, now - std::chrono::hours(25));
-
     YtdlpInvocation::sweepOldDownloads(staging, now);
     EXPECT_FALSE(fs::exists(old));
     EXPECT_TRUE(fs::exists(lookalike));

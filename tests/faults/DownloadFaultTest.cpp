@@ -237,9 +237,7 @@ TEST_F(DownloadFaults, SecretsAndEscapeSequencesReachNeitherStandardErrorNorTheJ
     HttpRoute escaping = HttpRoute::answer(404, "gone");
     escaping.reason = "Gone\x1b]0;owned\x07\x1b[8m hidden";
     s_server->route("/escaping.mp4", escaping);
-    HttpRoute page = HttpRoute::answer(200, "<html><body>no video here</body></html>");
-    page.headers["Content-Type"] = "text/html";
-    s_server->route("/page.html", page);
+    writeText(MediaFixtures::folder() / "page.html", "<html><body>no video here</body></html>");
     const std::string secret = "http://me:s3cret@" + s_server->baseUrl().substr(7) + "/page.html?token=t0ken";
     const fs::path journal = Sandbox::makeTempFolder("journal") / "datagrams";
     const CliResult result = runProgram("/usr/bin/unshare",
