@@ -3,6 +3,7 @@
 #include "appcore/QuitOnSignal.h"
 #include "appcore/SingleInstance.h"
 #include "appcore/Translations.h"
+#include "platform/StandardStreams.h"
 
 #include <QApplication>
 
@@ -22,6 +23,7 @@ std::vector<std::string> argumentsOf(const QStringList& all) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    StandardStreams::openClosedOnes();
     // A tool that closes its pipe early must not end the window.
     std::signal(SIGPIPE, SIG_IGN);
     // --help and --version answer before Qt looks for a display.

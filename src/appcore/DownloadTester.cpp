@@ -6,6 +6,7 @@
 #include "download/UpdateAdvice.h"
 #include "download/VideoDownloader.h"
 #include "platform/OperationCancelled.h"
+#include "tools/SafeText.h"
 
 #include <exception>
 
@@ -102,6 +103,11 @@ void DownloadTester::run(const Request& request) {
                 }
             });
         };
+        // Shown in the window and in a notification that stays on the lock screen and in the
+        // history: no password, no query string, no control character from the site.
+        auto message = [](const std::exception& error) {
+            return QString::fromStdString(SafeText::clean(error.what(), SafeText::Where::kept));
+        };
         try {
             deliver(State::finished(
                 download(request.url, request.quality, request.forceMP4, request.compatibleMP4, stopToken, report)));
@@ -109,10 +115,9 @@ void DownloadTester::run(const Request& request) {
             deliver(State::idle());
         } catch (const DownloadError& error) {
             // Advised here, on the worker, with the clock of the moment it failed.
-            deliver(State::failed(
-                QString::fromStdString(error.what()), error.failure(), UpdateAdvice::forFailure(error).has_value()));
+            deliver(State::failed(message(error), error.failure(), UpdateAdvice::forFailure(error).has_value()));
         } catch (const std::exception& error) { // DownloadError's what() is its user-facing text
-            deliver(State::failed(QString::fromStdString(error.what())));
+            deliver(State::failed(message(error)));
         } catch (...) {
             deliver(State::failed(QStringLiteral("Unknown error")));
         }

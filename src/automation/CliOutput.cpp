@@ -1,5 +1,7 @@
 #include "automation/CliOutput.h"
 
+#include "tools/SafeText.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +11,8 @@
 namespace CliOutput {
 
 void printError(const std::string& text) {
-    std::fprintf(stderr, "%s\n", text.c_str());
+    // Errors quote links and what sites and tools said: no password, no escape sequence.
+    std::fprintf(stderr, "%s\n", SafeText::clean(text, SafeText::Where::shown).c_str());
     std::fflush(stderr);
 }
 

@@ -6,7 +6,8 @@
 // be written must not read as success.
 namespace CliOutput {
 
-// Writes text and a newline to standard error. Never throws; a failure there has nowhere to go.
+// Writes text, cleaned by SafeText (Where::shown), and a newline to standard error. Never throws;
+// a failure there has nowhere to go.
 void printError(const std::string& text);
 
 // Writes text and a newline to standard output, all of it, and returns 0. When the bytes cannot be

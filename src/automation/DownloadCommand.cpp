@@ -13,6 +13,7 @@
 #include "download/PageUrl.h"
 #include "platform/FileMove.h"
 #include "platform/OperationCancelled.h"
+#include "tools/Text.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -65,6 +66,10 @@ fs::path moveInto(const fs::path& file, const fs::path& folder) {
     return moved;
 }
 
+bool isUtf8(const fs::path& path) {
+    return Text::repairUtf8(path.native()) == path.native();
+}
+
 } // namespace
 
 DownloadCommand::DownloadCommand(CLI::App& app)
@@ -97,7 +102,10 @@ DownloadCommand::DownloadCommand(CLI::App& app)
                         m_compatibleMP4,
                         std::string("Compatible MP4 (H.264): ") + compatibleDescription + " Default: off.");
     m_command->add_flag(
-        "--json", m_json, "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed).");
+        "--json",
+        m_json,
+        "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed). JSON holds only "
+        "UTF-8 text, so a folder whose name is not UTF-8 is refused before any download.");
     m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
 }
 
@@ -124,6 +132,14 @@ int DownloadCommand::run(StopOnSignal& stop) {
     const auto quality = QualityName::parse(m_quality);
     if (!quality) {
         printError("Not a quality: " + m_quality + ". One of: " + QualityName::choices() + ".");
+        return 1;
+    }
+    // JSON holds text only: a path that is not UTF-8 would come out naming another file.
+    const fs::path folder = m_outputDir.empty() ? VideoDownloader::downloadsDirectory() : fs::absolute(m_outputDir);
+    if (m_json && !isUtf8(folder)) {
+        printError("--json cannot report a path in " + folder.string() +
+                   ": the folder's name is not UTF-8 text. Choose another folder with --output-dir, or leave out "
+                   "--json.");
         return 1;
     }
     int status = 0;
@@ -176,6 +192,9 @@ std::string DownloadCommand::download(const std::string& url, VideoQuality quali
         video.fileURL = moveInto(video.fileURL, fs::absolute(m_outputDir));
     if (!m_json)
         return video.fileURL.string();
+    if (!isUtf8(video.fileURL))
+        throw std::runtime_error("--json cannot report the file's path, which is not UTF-8 text. The file is at " +
+                                 video.fileURL.string());
     const nlohmann::ordered_json out = {
         {"path", video.fileURL.string()},
         {"name", video.fileURL.filename().string()},

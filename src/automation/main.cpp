@@ -3,12 +3,14 @@
 #include "automation/StatusCommand.h"
 #include "automation/StopOnSignal.h"
 #include "automation/UpdateYtdlpCommand.h"
+#include "platform/StandardStreams.h"
 
 #include <CLI/CLI.hpp>
 
 #include <csignal>
 
 int main(int argc, char** argv) {
+    StandardStreams::openClosedOnes();
     // A reader that goes away must not kill us; writes then fail with EPIPE instead.
     std::signal(SIGPIPE, SIG_IGN);
 

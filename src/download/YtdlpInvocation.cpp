@@ -3,8 +3,10 @@
 #include "download/DownloadError.h"
 #include "download/DownloadFailure.h"
 #include "download/FormatSelection.h"
+#include "download/SavedName.h"
 #include "download/WorkFolder.h"
 #include "download/YtdlpProgressParser.h"
+#include "platform/PrivateFile.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -137,7 +139,11 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool compatible,
                               std::stop_token stopToken,
                               const DownloadProgressHandler& onProgress) {
-    const auto argumentList = arguments(url, quality, preferMP4, compatible);
+    auto argumentList = arguments(url, quality, preferMP4, compatible);
+    // The address, perhaps with a password, goes in a file of the user's alone, not in `ps`.
+    argumentList.back() = "--batch-file";
+    argumentList.emplace_back(linkFileName);
+    const fs::path linkFile = workFolder / linkFileName;
     const fs::path& helpers = BundledTools::helpersDirectory();
     const fs::path link = workFolder / helpersLinkName;
     const bool linked = expandedByYtdlp(helpers);
@@ -147,6 +153,7 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
     ToolProcessResult result;
     try {
+        PrivateFile::create(linkFile, url + "\n");
         YtdlpProgressParser parser;
         ToolProcess::LineHandler onLine;
         if (onProgress) {
@@ -159,14 +166,15 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
             ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
     } catch (...) {
         std::error_code ignored;
+        fs::remove(linkFile, ignored);
         if (linked)
             fs::remove(link, ignored);
         throw;
     }
-    if (linked) {
-        std::error_code ignored;
+    std::error_code ignored;
+    fs::remove(linkFile, ignored);
+    if (linked)
         fs::remove(link, ignored);
-    }
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
         const std::string summary = Text::summarize(standardError);
@@ -176,7 +184,7 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                                             DownloadFailure::classify(standardError, result.status),
                                             installation.version);
     }
-    return producedFile(result.standardOutput, workFolder);
+    return SavedName::renamedHonestly(producedFile(result.standardOutput, workFolder));
 }
 
 fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs::path& workFolder) {
@@ -198,12 +206,19 @@ fs::path YtdlpInvocation::producedFile(std::string_view standardOutput, const fs
 
 void YtdlpInvocation::sweepOldDownloads(const fs::path& directory, fs::file_time_type now) {
     std::error_code error;
+    // A staging folder that is a link points at a folder of the user's choosing (downloads land
+    // there all the same): what is in it is theirs to clear.
+    if (fs::is_symlink(fs::symlink_status(directory, error)))
+        return;
     fs::directory_iterator entries(directory, error);
     if (error)
         return;
     const auto cutoff = now - std::chrono::hours(24);
     std::vector<fs::path> old;
     for (const auto& entry : entries) {
+        // Only our own work folders go; anything else someone put here stays.
+        if (!WorkFolder::isOurs(entry.path()))
+            continue;
         std::error_code dateError;
         const auto changed = fs::last_write_time(entry.path(), dateError);
         // An unreadable date counts as the distant past. A download that is still running holds its

@@ -18,6 +18,11 @@ namespace YtdlpInvocation {
 // would be rewritten by its expansion; it exists only while yt-dlp runs.
 inline constexpr std::string_view helpersLinkName = ".tallowin-helpers";
 
+// The hidden file in the work folder, readable by the user alone, that hands yt-dlp the link
+// (--batch-file) instead of its command line, which every local user can read; it exists only
+// while yt-dlp runs.
+inline constexpr std::string_view linkFileName = ".tallowin-link";
+
 // Whether yt-dlp would rewrite this path given to --ffmpeg-location or --paths: a leading "~"
 // or any "$". Pure.
 bool expandedByYtdlp(const std::filesystem::path& path);
@@ -27,7 +32,8 @@ bool expandedByYtdlp(const std::filesystem::path& path);
 // elsewhere). The helpers' path is given as is, or as helpersLinkName when yt-dlp would rewrite it.
 std::vector<std::string> arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible);
 
-// Logs which copy runs, runs it in the work folder and blocks until it ends; a stop request
+// Logs which copy runs, runs it in the work folder with the page address in linkFileName (the
+// arguments less their last, then "--batch-file" and that file) and blocks until it ends; a stop request
 // terminates it and throws OperationCancelled (see ToolProcess::run). Returns the produced file. Each progress
 // line is read as it arrives and handed to onProgress (on this thread, unthrottled). Makes and
 // removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
@@ -35,7 +41,7 @@ std::vector<std::string> arguments(const std::string& url, VideoQuality quality,
 // Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error
 // less yt-dlp's bug-report sentence, what it means, and the installation's version),
 // DownloadError::noOutputFile, OperationCancelled, and std::system_error when yt-dlp cannot be
-// launched.
+// launched. The produced file is renamed to its SavedName::honest name when that differs.
 std::filesystem::path run(const YtdlpInstallation& installation,
                           const std::string& url,
                           const std::filesystem::path& workFolder,
@@ -52,9 +58,11 @@ std::filesystem::path run(const YtdlpInstallation& installation,
 // deletes its source afterwards. Throws DownloadError::noOutputFile.
 std::filesystem::path producedFile(std::string_view standardOutput, const std::filesystem::path& workFolder);
 
-// Removes every entry of the folder last changed more than 24 hours before now, with what is
-// inside it, except the work folders of downloads that are running (WorkFolder::inUse). Ignores
-// every failure (a missing folder, an entry that will not go).
+// Removes every work folder of ours (WorkFolder::isOurs) in the folder last changed more than 24
+// hours before now, with what is inside it, except those of downloads that are running
+// (WorkFolder::inUse). Nothing else is touched, and nothing at all when the folder itself is a
+// symbolic link. Never follows a link inside. Ignores every failure (a missing folder, an entry
+// that will not go).
 void sweepOldDownloads(const std::filesystem::path& directory,
                        std::filesystem::file_time_type now = std::filesystem::file_time_type::clock::now());
 

@@ -1,6 +1,9 @@
 #include "platform/FileMove.h"
 
+#include "platform/UniqueFd.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -62,18 +66,56 @@ fs::path renameToFreeName(const fs::path& from, const fs::path& folder, const fs
     fail("no free name for the file", from, folder / name, EEXIST);
 }
 
-// The temporary copy in the target folder; removed unless it was renamed into place.
+// Writes all of source's bytes to target. Throws with the errno of the read or write that failed
+// (ENOSPC on a full disk, where a stream copy would only say EIO).
+void copyBytes(const fs::path& file, const fs::path& folder, int source, int target) {
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = ::read(source, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            fail("cannot read the file", file, folder, errno);
+        if (got == 0)
+            return;
+        for (ssize_t written = 0; written < got;) {
+            const ssize_t put = ::write(target, buffer.data() + written, static_cast<size_t>(got - written));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                fail("cannot copy the file", file, folder, errno);
+            written += put;
+        }
+    }
+}
+
+// The temporary copy in the target folder; removed unless it was renamed into place, also when
+// the copy itself fails.
 class TemporaryCopy {
 public:
     TemporaryCopy(const fs::path& file, const fs::path& folder) {
         std::string pattern = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
-        const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-        if (fd < 0)
+        UniqueFd target(::mkostemp(pattern.data(), O_CLOEXEC));
+        if (!target)
             fail("cannot copy the file", file, folder, errno);
-        ::close(fd);
         m_path = pattern;
-        // Copies the bytes and the source's permissions over the empty placeholder.
-        fs::copy_file(file, m_path, fs::copy_options::overwrite_existing);
+        try {
+            const UniqueFd source(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+            if (!source)
+                fail("cannot read the file", file, folder, errno);
+            copyBytes(file, folder, source.get(), target.get());
+            struct stat status {};
+            if (::fstat(source.get(), &status) == 0)
+                ::fchmod(target.get(), status.st_mode & 07777);
+            // A failed close can be a failed write (a full disk on a network file system).
+            const int fd = target.release();
+            if (::close(fd) != 0)
+                fail("cannot copy the file", file, folder, errno);
+        } catch (...) {
+            std::error_code ignored;
+            fs::remove(m_path, ignored);
+            throw;
+        }
     }
     ~TemporaryCopy() {
         if (!m_path.empty()) {

@@ -5,18 +5,27 @@
 #include "platform/Platform.h"
 #include "tools/Text.h"
 
+#include <cstdlib>
+
 namespace ToolProcess {
 
 namespace {
 
-// Built afresh for every run: nothing else of our own environment reaches a tool.
+// Built afresh for every run: nothing else of our own environment reaches a tool, except the
+// proxy settings, which on Linux live only in the environment (yt-dlp and ffmpeg read them).
 std::vector<std::string> childEnvironment() {
-    return {
+    std::vector<std::string> environment{
         "HOME=" + Platform::homeDirectory().string(),
         "TMPDIR=" + Platform::temporaryDirectory(),
         "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
         "LANG=en_US.UTF-8",
     };
+    for (const char* name :
+         {"http_proxy", "https_proxy", "all_proxy", "no_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "NO_PROXY"}) {
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
+    }
+    return environment;
 }
 
 } // namespace

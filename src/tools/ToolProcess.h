@@ -12,7 +12,9 @@
 #include <vector>
 
 // Runs external tools as child processes with a fixed four-variable environment
-// (HOME, TMPDIR, PATH, LANG), standard input from /dev/null and both outputs captured.
+// (HOME, TMPDIR, PATH, LANG) plus the proxy variables that are set in ours (http_proxy,
+// https_proxy, all_proxy, no_proxy, in either letter case), standard input from /dev/null and
+// both outputs captured.
 namespace ToolProcess {
 
 enum class Stream { standardOutput, standardError };

@@ -80,8 +80,13 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"optionAfterSeparator", {"--", "--exec=touch x"}, "Not a usable URL: --exec=touch x" + schemeHint},
         RefusedRow{"noScheme", {"example.com/v"}, "Not a usable URL: example.com/v" + schemeHint},
         RefusedRow{"innerSpace", {"https://e.com/a b"}, "Not a usable URL: https://e.com/a b" + schemeHint},
+        // Echoed without its escape sequence.
         RefusedRow{
-            "controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\x1b[2J" + schemeHint},
+            "controlCharacter", {"https://e.com/\x1b[2J"}, "Not a usable URL: https://e.com/\uFFFD[2J" + schemeHint},
+        RefusedRow{"jsonIntoAFolderNotUtf8",
+                   {"--json", "-o", "/nowhere/Vid\xe9os", "https://a.test/v"},
+                   "--json cannot report a path in /nowhere/Vid\uFFFDos: the folder's name is not UTF-8 text. Choose "
+                   "another folder with --output-dir, or leave out --json."},
         RefusedRow{
             "long", {std::string(100 * 1024, 'x')}, "Not a usable URL: " + std::string(100 * 1024, 'x') + schemeHint},
         RefusedRow{"none", {}, "A URL is required."},
@@ -134,9 +139,9 @@ TEST_F(DownloadCommand, PrintsThePathAloneWithTheDefaults) {
     // Defaults: highest with Force MP4 on, so the file was probed; the trimmed URL went last.
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
     ASSERT_FALSE(arguments.empty());
-    EXPECT_EQ(arguments.back(), "https://a.test/v?x=1&y=$HOME");
-    EXPECT_EQ(arguments[arguments.size() - 3], "--format");
-    EXPECT_TRUE(arguments[arguments.size() - 2].starts_with("bv*[vcodec~="));
+    EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v?x=1&y=$HOME\n");
+    EXPECT_EQ(arguments[arguments.size() - 4], "--format");
+    EXPECT_TRUE(arguments[arguments.size() - 3].starts_with("bv*[vcodec~="));
     EXPECT_FALSE(DownloadFakes::recordedArguments("ffprobe").empty());
 }
 
@@ -155,8 +160,8 @@ TEST_F(DownloadCommand, JsonDescribesTheFileAndOptionsReachThePipeline) {
     EXPECT_EQ(json.at("wasConverted"), false);
     EXPECT_EQ(json.at("wasRemuxed"), true);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_GE(arguments.size(), 3u);
-    EXPECT_NE(arguments[arguments.size() - 2].find("[height<=1080]"), std::string::npos);
+    ASSERT_GE(arguments.size(), 4u);
+    EXPECT_NE(arguments[arguments.size() - 3].find("[height<=1080]"), std::string::npos);
 
     // --no-force-mp4 hands the file on as yt-dlp left it, with the raw quality value.
     DownloadFakes::clearRecords();

@@ -57,9 +57,17 @@ void clearRecords() {
 }
 
 void installYtdlp(const std::string& body, const std::string& version) {
+    // The link file's text and mode are kept too, since the run removes the file.
+    const std::string link = shellQuoted(recordPath("yt-dlp.link").string());
     writeFakeTool(Sandbox::helpers() / "yt-dlp",
                   "if [ \"$1\" = --version ]; then echo " + version + "; exit 0; fi\n" +
-                      recordLine(recordPath("yt-dlp").string()) + body);
+                      recordLine(recordPath("yt-dlp").string()) +
+                      "if [ -f .tallowin-link ]; then printf '%s ' \"$(stat -c %a " + ".tallowin-link)\" > " + link +
+                      "; cat .tallowin-link >> " + link + "; fi\n" + body);
+}
+
+std::string recordedLink() {
+    return readFile(recordPath("yt-dlp.link"));
 }
 
 void installFfprobe(const std::string& report) {

@@ -29,6 +29,8 @@ std::filesystem::path recordPath(const std::string& name);
 // The recorded argument words, or an empty list when the tool never ran.
 std::vector<std::string> recordedArguments(const std::string& name);
 void clearRecords();
+// The mode and the text of the link file yt-dlp was given ("600 https://a.test/v\n"), or empty.
+std::string recordedLink();
 
 // Quotes a text for a single-quoted /bin/sh word.
 std::string shellQuoted(const std::string& text);

@@ -107,10 +107,10 @@ TEST_F(VideoDownloaderTest, AnUpdatedCopyThatLostItsExecutableBitNamesYtdlp) {
 }
 
 TEST_F(VideoDownloaderTest, WorksInAFreshUuidFolderAndSweepsOldOnes) {
-    const fs::path old = VideoDownloader::downloadsDirectory() / "OLD";
-    fs::create_directories(old);
-    fs::last_write_time(old, fs::file_time_type::clock::now() - 25h);
     DownloadFakes::installYtdlp("printf 'clip\\n' > clip.webm; echo \"$PWD/clip.webm\"\n");
+    const fs::path old =
+        VideoDownloader::download("https://a.test/v", VideoQuality::highest, false, true).fileURL.parent_path();
+    fs::last_write_time(old, fs::file_time_type::clock::now() - 25h);
 
     const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::highest, false, true);
 
@@ -141,6 +141,25 @@ TEST_F(VideoDownloaderTest, ARunningDownloadOutlivesASweepHoweverOldItsFolderLoo
     YtdlpInvocation::sweepOldDownloads(VideoDownloader::downloadsDirectory()); // a second download's sweep
     writeFile(marks / "go", "");
     EXPECT_EQ(download.get().fileURL, work / "clip.webm");
+}
+
+// A staging folder linked to the user's own folder is used, but nothing in it is ever swept (a
+// real one loses its old work folders: SweepOldDownloads).
+TEST_F(VideoDownloaderTest, ALinkedStagingFolderIsUsedButNeverSwept) {
+    const fs::path staging = VideoDownloader::downloadsDirectory();
+    const fs::path videos = Sandbox::makeTempFolder("Videos");
+    writeFile(videos / "Holiday" / "beach.mp4", "b");
+    fs::remove_all(staging);
+    fs::create_directories(staging.parent_path());
+    fs::create_directory_symlink(videos, staging);
+    DownloadFakes::installYtdlp("printf x > clip.webm; echo \"$PWD/clip.webm\"\n");
+    fs::path work;
+    for (int i = 0; i < 10; ++i)
+        work = VideoDownloader::download("https://a.test/v", VideoQuality::highest, false, false).fileURL.parent_path();
+    EXPECT_TRUE(fs::equivalent(work.parent_path(), videos)) << work;
+    YtdlpInvocation::sweepOldDownloads(staging, fs::file_time_type::clock::now() + 48h);
+    EXPECT_TRUE(fs::exists(videos / "Holiday" / "beach.mp4"));
+    EXPECT_TRUE(fs::exists(work / "clip.webm"));
 }
 
 TEST_F(VideoDownloaderTest, AudioOnlyIsHandedOnWithoutProbe) {
@@ -177,7 +196,9 @@ TEST_F(VideoDownloaderTest, AwkwardTitlesGiveTheRightFile) {
                                 DownloadFakes::shellQuoted(name) + "\n");
     DownloadFakes::installFfprobe(mkvH264Aac);
     const DownloadedVideo video = VideoDownloader::download("https://a.test/v", VideoQuality::p1080, true, false);
-    EXPECT_EQ(video.fileURL.filename().string(), name.substr(0, name.size() - 4) + ".mp4");
+    // Saved without the control character, which would split every printed path.
+    EXPECT_EQ(video.fileURL.filename().string(),
+              "it's \"$HOME\" `id` 100%_\u0412\u0438\u0434\u0435\u043e \u52d5\u753b.mp4");
     EXPECT_TRUE(video.wasRemuxed);
     EXPECT_TRUE(fs::exists(video.fileURL));
     EXPECT_FALSE(fs::exists(video.fileURL.parent_path() / name));

@@ -2,6 +2,7 @@
 
 #include "DownloadFakes.h"
 #include "download/DownloadError.h"
+#include "download/WorkFolder.h"
 #include "platform/HardwareVideo.h"
 #include "support/FakeTool.h"
 #include "support/LogCapture.h"
@@ -79,8 +80,11 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "bv*[vcodec~='^(avc1|h264|hev1|hvc1)'][ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/"
         "bv*[ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/bv*[ext=mp4][height<=720]+ba[ext=m4a]/"
         "b[ext=mp4][height<=720]/bv*[height<=720]+ba/b[height<=720]/b",
-        url};
+        "--batch-file",
+        ".tallowin-link"};
     EXPECT_EQ(DownloadFakes::recordedArguments("yt-dlp"), expected);
+    EXPECT_EQ(DownloadFakes::recordedLink(), "600 " + url + "\n");
+    EXPECT_FALSE(fs::exists(work / ".tallowin-link"));
     EXPECT_EQ(produced, work / "clip.mp4");
     HardwareVideo::setAnswerSource({});
 }
@@ -91,8 +95,9 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 32u);
-    EXPECT_EQ(arguments.back(), "https://a.test/v");
+    ASSERT_EQ(arguments.size(), 33u);
+    EXPECT_EQ(arguments.back(), ".tallowin-link");
+    EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v\n");
 }
 
 TEST(YtdlpInvocation, LogsTheCopyAndItsVersion) {
@@ -129,7 +134,9 @@ TEST(YtdlpInvocation, TheLogKeepsTheBugReportSentenceTheUserIsSpared) {
     const fs::path work = Sandbox::makeTempFolder("work");
     EXPECT_THROW(YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false),
                  DownloadError);
-    EXPECT_TRUE(log.contains("yt-dlp failed with status 1: " + error));
+    // The journal keeps no query string of any link.
+    EXPECT_TRUE(log.contains("yt-dlp failed with status 1: " + error.substr(0, error.find("?q=")) +
+                             error.substr(error.find(" , Confirm"))));
 }
 
 TEST(YtdlpInvocation, MissingExecutableIsTheLaunchError) {
@@ -223,25 +230,27 @@ INSTANTIATE_TEST_SUITE_P(Paths,
                                          ExpansionRow{"/home/${PATH}/Helpers", true},
                                          ExpansionRow{"/home/cost$/Helpers", true}));
 
-TEST(SweepOldDownloads, RemovesWhatChangedMoreThanADayAgo) {
+TEST(SweepOldDownloads, RemovesOnlyOurWorkFoldersChangedMoreThanADayAgo) {
     const fs::path staging = Sandbox::makeTempFolder("staging");
     const auto now = fs::file_time_type::clock::now();
-    fs::create_directories(staging / "old" / "inner");
-    writeFile(staging / "old" / "inner" / "clip.mp4", "x");
-    fs::create_directories(staging / "recent");
+    auto finished = [&staging] {
+        const WorkFolder work(staging);
+        writeFile(work.path() / "inner" / "clip.mp4", "x");
+        return work.path();
+    };
+    const fs::path old = finished();
+    const fs::path recent = finished();
+    // Not ours however old: a folder named like ours without our mark, a file.
+    const fs::path lookalike = staging / "0A1B2C3D-0000-4000-8000-000000000000";
+    fs::create_directories(lookalike);
     writeFile(staging / "loose-old.webm", "x");
-    fs::last_write_time(staging / "old", now - std::chrono::hours(25));
-    fs::last_write_time(staging / "recent", now - std::chrono::hours(23));
-    fs::last_write_time(staging / "loose-old.webm", now - std::chrono::hours(25));
-    // A dangling link has no date to read: it goes.
-    fs::create_symlink(staging / "nowhere", staging / "dangling");
-
+    for (const fs::path& entry : {old, lookalike, staging / "loose-old.webm"})
+        fs::last_write_time(entry, now - std::chrono::hours(25));
     YtdlpInvocation::sweepOldDownloads(staging, now);
-
-    EXPECT_FALSE(fs::exists(staging / "old"));
-    EXPECT_FALSE(fs::exists(staging / "loose-old.webm"));
-    EXPECT_FALSE(fs::is_symlink(staging / "dangling"));
-    EXPECT_TRUE(fs::exists(staging / "recent"));
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_TRUE(fs::exists(lookalike));
+    EXPECT_TRUE(fs::exists(staging / "loose-old.webm"));
+    EXPECT_TRUE(fs::exists(recent / "inner" / "clip.mp4"));
 }
 
 TEST(SweepOldDownloads, MissingFolderIsSilent) {

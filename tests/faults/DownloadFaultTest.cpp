@@ -204,6 +204,63 @@ TEST_F(DownloadFaults, ABodyLargerThanTheDiskStopsAboveItsFloorAndLeavesTheDiskA
     EXPECT_GE(fs::space(disk).available + 64 * 1024, before) << "more than the resolver's versions file is left";
 }
 
+TEST_F(DownloadFaults, ACopyToAFullDiskNamesTheCauseAndLeavesNothingThere) {
+    const fs::path disk = Sandbox::makeTempFolder("tiny");
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=2m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << std::strerror(errno);
+    struct Unmount {
+        const fs::path& at;
+        ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    writeText(MediaFixtures::folder() / "big.bin", std::string(3'000'000, 'v'));
+    s_server->route("/three-megabytes.mp4", breakingRoute(-1, -1));
+    const CliResult result =
+        runCli({"download", "--no-force-mp4", "-o", (disk / "out").string(), url("/three-megabytes.mp4")});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_NE(result.err.find("No space left on device. It is still at "), std::string::npos) << result.err;
+    EXPECT_EQ(entriesOf(disk / "out"), std::vector<fs::path>{});
+}
+
+// With http_proxy set the download goes through the proxy, which alone knows the host.
+TEST_F(DownloadFaults, AProxyInTheEnvironmentCarriesTheDownload) {
+    MediaFixtures::fixture("clip.mp4");
+    ScopedEnv proxy("http_proxy", s_server->baseUrl());
+    ScopedEnv noProxy("no_proxy", std::nullopt);
+    const CliResult result = runCli({"download", "--no-force-mp4", "http://proxied.invalid/clip.mp4"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(s_server->requests().back().path, "http://proxied.invalid/clip.mp4");
+}
+
+// A link's password and query string, and a site's escape sequences, as standard error and the
+// journal (a stand-in socket in a mount namespace of its own) receive them.
+TEST_F(DownloadFaults, SecretsAndEscapeSequencesReachNeitherStandardErrorNorTheJournal) {
+    HttpRoute escaping = HttpRoute::answer(404, "gone");
+    escaping.reason = "Gone\x1b]0;owned\x07\x1b[8m hidden";
+    s_server->route("/escaping.mp4", escaping);
+    writeText(MediaFixtures::folder() / "page.html", "<html><body>no video here</body></html>");
+    const std::string secret = "http://me:s3cret@" + s_server->baseUrl().substr(7) + "/page.html?token=t0ken";
+    const fs::path journal = Sandbox::makeTempFolder("journal") / "datagrams";
+    const CliResult result = runProgram("/usr/bin/unshare",
+                                        {"-m",
+                                         TALLOWIN_TEST_SUPPORT_DIR "/journal_standin.py",
+                                         journal.string(),
+                                         cliPath().string(),
+                                         "download",
+                                         url("/escaping.mp4"),
+                                         secret});
+    if (!fs::exists(journal))
+        GTEST_SKIP() << "no mount namespace here: " << result.err;
+    EXPECT_EQ(result.exitStatus, 1);
+    const std::string kept = contentsOf(journal);
+    for (const std::string* text : {&result.err, &kept}) {
+        EXPECT_NE(text->find("me:***@"), std::string::npos) << *text;
+        EXPECT_NE(text->find("Gone"), std::string::npos) << *text;
+        for (const char* hidden : {"s3cret", "\x1b", "\x07"})
+            EXPECT_EQ(text->find(hidden), std::string::npos) << hidden << " in " << *text;
+    }
+    EXPECT_EQ(kept.find("t0ken"), std::string::npos) << kept;
+}
+
 namespace {
 
 class OddFolderNames : public DownloadFaults, public testing::WithParamInterface<const char*> {};

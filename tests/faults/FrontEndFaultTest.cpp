@@ -150,3 +150,14 @@ INSTANTIATE_TEST_SUITE_P(
                     UnwritableRow{"statusToAFullDisk", {"status"}, false, "No space left on device"},
                     UnwritableRow{"statusJsonToAClosedPipe", {"status", "--json"}, true, "Broken pipe"}),
     [](const auto& test) { return std::string(test.param.name); });
+
+// Closed before the command starts, standard output is /dev/null: nothing of ours takes its number.
+TEST(ClosedStandardOutput, IsNoFailure) {
+    LocalHttpServer server(MediaFixtures::folder());
+    MediaFixtures::fixture("clip.mp4");
+    const CliResult result = runProgram(
+        "/bin/sh",
+        {"-c", "exec \"$0\" download --no-force-mp4 \"$1\" >&-", cliPath().string(), server.baseUrl() + "/clip.mp4"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+}

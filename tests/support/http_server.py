@@ -92,7 +92,7 @@ class Handler(BaseHTTPRequestHandler):
                 body = f.read()
         else:
             body = route.get("body", "").encode("latin-1")
-        self.send_response(route.get("status", 200))
+        self.send_response(route.get("status", 200), route.get("reason") or None)
         headers = route.get("headers", {})
         for name, value in headers.items():
             self.send_header(name, value)

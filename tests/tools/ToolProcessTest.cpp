@@ -76,8 +76,10 @@ TEST(ToolProcess, IllFormedUtf8BecomesReplacementCharacters) {
     EXPECT_EQ(result.standardOutput, "ok\xEF\xBF\xBDx\xEF\xBF\xBDy\xC3\xA9\n");
 }
 
-TEST(ToolProcess, ChildSeesExactlyTheFourVariables) {
+TEST(ToolProcess, ChildSeesExactlyTheFourVariablesAndTheProxies) {
     ScopedEnv proxy("https_proxy", "http://proxy.invalid:1");
+    ScopedEnv upperProxy("NO_PROXY", "localhost");
+    ScopedEnv other("SECRET_TOKEN", "x");
     ScopedEnv lang("LANG", "de_DE.UTF-8");
     ScopedEnv home("HOME", "/home/somebody");
     // The shell's own initial environment, before it adds anything of its own.
@@ -85,8 +87,10 @@ TEST(ToolProcess, ChildSeesExactlyTheFourVariables) {
     std::vector<std::string> expected{
         "HOME=/home/somebody",
         "LANG=en_US.UTF-8",
+        "NO_PROXY=localhost",
         "PATH=/usr/bin:/bin:/usr/sbin:/sbin",
         "TMPDIR=" + (Sandbox::root() / "tmp").string() + "/",
+        "https_proxy=http://proxy.invalid:1",
     };
     EXPECT_EQ(lines(result.standardOutput), expected);
 }
