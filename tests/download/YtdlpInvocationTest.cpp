@@ -60,6 +60,9 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "15",
         "--retries",
         "3",
+        "--concurrent-fragments",
+        "4",
+        "--abort-on-unavailable-fragments",
         "--no-simulate",
         "--ffmpeg-location",
         BundledTools::helpersDirectory().string(),
@@ -91,7 +94,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 32u);
+    ASSERT_EQ(arguments.size(), 35u);
     EXPECT_EQ(arguments.back(), "https://a.test/v");
 }
 
