@@ -106,6 +106,7 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
     if (m_counted == 0 || format != m_currentFormat) {
         m_currentFormat = format;
         ++m_counted;
+        m_lowestEstimate.reset();
     }
     DownloadProgress progress;
     progress.phase = DownloadProgress::Phase::downloading;
@@ -118,8 +119,18 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
     }
     progress.bytes = whole(parts[2]);
     progress.totalBytes = whole(parts[3]);
-    if (!progress.totalBytes)
+    if (!progress.totalBytes) {
+        // yt-dlp estimates a stream of fragments as the bytes so far over the fragments finished,
+        // times their count; the bytes of those still in flight make it too high, up to four
+        // times with four at once, until they finish. The lowest estimate is the one made with
+        // least in flight, and keeps the size and the percentage from jumping back and forth.
         progress.totalBytes = whole(parts[4]);
+        if (progress.totalBytes) {
+            if (!m_lowestEstimate || *progress.totalBytes < *m_lowestEstimate)
+                m_lowestEstimate = progress.totalBytes;
+            progress.totalBytes = std::max(*m_lowestEstimate, progress.bytes.value_or(0));
+        }
+    }
     progress.bytesPerSecond = number(parts[5]);
     progress.etaSeconds = whole(parts[6]);
     if (status == "finished") {
