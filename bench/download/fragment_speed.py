@@ -2,21 +2,25 @@
 """Times `tallowin-cli download` against `yt-dlp -t mp4` on an HLS and a DASH stream, side by side.
 
 At the start the package's ffmpeg makes a 42-second 480p stream in 21 two-second segments, once as
-HLS and once as DASH (H.264 and AAC). tests/support/http_server.py serves them on 127.0.0.1 the way
-many video hosts and CDNs pace a single connection: each connection at most --rate bytes a second,
-each answer after --delay seconds. Both commands use the package's yt-dlp and ffmpeg and run
+HLS and once as DASH (H.264 and AAC). A server on 127.0.0.1 serves them the way many video hosts
+and CDNs pace a single connection: each connection at most --rate bytes a second, each answer after
+--delay seconds. Both commands use the package's yt-dlp and ffmpeg and run
 alternately, --rounds times each; the medians and their ratio are printed. With --sweep the same
 yt-dlp also runs with --concurrent-fragments 1, 2, 4 and 8.
 
 Usage: bench/download/fragment_speed.py [PACKAGE_DIR] [--rounds N] [--sweep]
 """
 import argparse
+import functools
+import http.server
+import mimetypes
 import os
 import shutil
 import statistics
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -39,16 +43,43 @@ def make_streams(ffmpeg, www):
                    check=True, timeout=RUN_LIMIT)
 
 
+class PacedHandler(http.server.SimpleHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"  # keeps connections open, as players and yt-dlp expect
+    rate = 1_000_000
+    delay = 0.05
+
+    def log_message(self, *args):
+        pass
+
+    def send_head(self):
+        time.sleep(self.delay)
+        return super().send_head()
+
+    def copyfile(self, source, target):
+        start, sent = time.monotonic(), 0
+        while data := source.read(16 * 1024):
+            target.write(data)
+            sent += len(data)
+            ahead = start + sent / self.rate - time.monotonic()
+            if ahead > 0:
+                time.sleep(ahead)
+
+
 class Server:
     def __init__(self, root, rate, delay):
-        self.process = subprocess.Popen([sys.executable, os.path.join(ROOT, "tests/support/http_server.py"),
-                                         "--root", root, "--rate", str(rate), "--delay", str(delay)],
-                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-        self.base = "http://127.0.0.1:%d" % int(self.process.stdout.readline().split()[1])
+        mimetypes.add_type("application/vnd.apple.mpegurl", ".m3u8")
+        mimetypes.add_type("application/dash+xml", ".mpd")
+        PacedHandler.rate, PacedHandler.delay = rate, delay
+        self.server = http.server.ThreadingHTTPServer(("127.0.0.1", 0),
+                                                      functools.partial(PacedHandler, directory=root))
+        self.server.daemon_threads = True
+        self.thread = threading.Thread(target=self.server.serve_forever, daemon=True)
+        self.thread.start()
+        self.base = "http://127.0.0.1:%d" % self.server.server_address[1]
 
     def close(self):
-        self.process.stdin.close()  # the server exits when its input closes
-        self.process.wait(timeout=10)
+        self.server.shutdown()
+        self.server.server_close()
 
 
 def timed(command, env, folder):

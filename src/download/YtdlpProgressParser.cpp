@@ -128,7 +128,7 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
         if (progress.totalBytes) {
             if (!m_lowestEstimate || *progress.totalBytes < *m_lowestEstimate)
                 m_lowestEstimate = progress.totalBytes;
-            progress.totalBytes = std::max(*m_lowestEstimate, progress.bytes.value_or(0));
+            progress.totalBytes = m_lowestEstimate;
         }
     }
     progress.bytesPerSecond = number(parts[5]);

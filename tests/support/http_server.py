@@ -2,10 +2,8 @@
 """A small HTTP/1.1 server for tests: static files below --root, scripted routes set through
 POST /__control/route, and a log of requests at GET /__control/requests. Binds 127.0.0.1 on an
 ephemeral port and prints "PORT <n>" on its first line. Exits when its standard input closes.
-
-Like many video hosts, it can pace each connection (--rate bytes a second), answer each request
-after a delay (--delay seconds), and refuse with 429 a request that comes while another connection's
-request is being answered (--refuse-parallel)."""
+With --one-at-a-time SECONDS it answers one request at a time, each after SECONDS, and refuses with
+429 any that comes meanwhile, as hosts that allow a client one request at a time do."""
 
 import argparse
 import json
@@ -31,21 +29,8 @@ routes = {}
 requests = []
 lock = threading.Lock()
 stopping = threading.Event()
-settings = argparse.Namespace(rate=0, delay=0, refuse_parallel=False)
-busy = set()  # the connections whose request is being answered
-
-
-def paced(write, data, started, sent_before):
-    """Writes data, sleeping so that the connection stays at or below --rate."""
-    for at in range(0, len(data), 16 * 1024):
-        piece = data[at:at + 16 * 1024]
-        write(piece)
-        sent_before += len(piece)
-        if settings.rate:
-            ahead = started + sent_before / settings.rate - time.monotonic()
-            if ahead > 0:
-                time.sleep(min(ahead, 5))
-    return sent_before
+one_at_a_time = None  # seconds before each answer, when requests are taken one at a time
+busy = threading.Lock()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -83,27 +68,18 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(200, data, "application/json")
             return
         self.record()
-        if settings.delay:
-            time.sleep(settings.delay)
+        if one_at_a_time is not None:
+            if not busy.acquire(blocking=False):
+                self.reply(429, b"Too Many Requests")
+                return
+            time.sleep(one_at_a_time)
+            busy.release()  # before the answer, so that the client's next request never finds it busy
         with lock:
             route = routes.get(path)
-            refused = settings.refuse_parallel and bool(busy - {id(self)})
-            if not refused:
-                busy.add(id(self))
-        if refused:
-            self.reply(429, b"Too Many Requests")
-            return
-        try:
-            if route is not None:
-                self.scripted(route, head)
-            else:
-                self.static(unquote(path), head)
-        finally:
-            self.release()
-
-    def release(self):
-        with lock:
-            busy.discard(id(self))
+        if route is not None:
+            self.scripted(route, head)
+        else:
+            self.static(unquote(path), head)
 
     def reply(self, status, body, content_type="text/plain"):
         self.send_response(status)
@@ -205,16 +181,12 @@ class Handler(BaseHTTPRequestHandler):
             with open(target, "rb") as f:
                 f.seek(start)
                 left = end - start + 1
-                started, sent = time.monotonic(), 0
                 while left > 0:
                     data = f.read(min(CHUNK, left))
                     if not data:
                         break
+                    self.wfile.write(data)
                     left -= len(data)
-                    if left == 0:
-                        # Free before the last bytes, so the client's next request never finds this one busy.
-                        self.release()
-                    sent = paced(self.wfile.write, data, started, sent)
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
 
@@ -222,11 +194,10 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", default="")
-    parser.add_argument("--rate", type=float, default=0, help="bytes a second per connection; 0: no limit")
-    parser.add_argument("--delay", type=float, default=0, help="seconds before each answer")
-    parser.add_argument("--refuse-parallel", action="store_true")
+    parser.add_argument("--one-at-a-time", type=float, metavar="SECONDS")
     args = parser.parse_args()
-    settings.rate, settings.delay, settings.refuse_parallel = args.rate, args.delay, args.refuse_parallel
+    global one_at_a_time
+    one_at_a_time = args.one_at_a_time
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.root = args.root
