@@ -104,8 +104,8 @@ std::vector<std::string> YtdlpInvocation::arguments(
         "15",
         "--retries",
         "3",
-        // HLS and DASH arrive in pieces; a host that paces each connection gives several at once
-        // two to three times faster (see docs/benchmarks.md). A piece that cannot be had after
+        // HLS and DASH arrive in pieces; from a host that paces each connection several at once
+        // come about twice as fast (defaultConcurrentFragments). A piece that cannot be had after
         // its retries fails the run: yt-dlp would otherwise skip it and exit 0 with a file that
         // has a gap.
         "--concurrent-fragments",

@@ -22,9 +22,10 @@ inline constexpr std::string_view helpersLinkName = ".tallowin-helpers";
 // or any "$". Pure.
 bool expandedByYtdlp(const std::filesystem::path& path);
 
-// Fragments of an HLS or DASH stream fetched at once: on a loopback host that paces each connection
-// 4 took 0.4 of the time of 1, and it is what yt-dlp's maintainers advise for sites that refuse
-// many parallel requests (see FragmentRetry for those that refuse even a few).
+// Fragments of an HLS or DASH stream fetched at once: against a host that paces each connection, 4
+// took about half the time of 1 and 8 little less than 4 (docs/benchmarks.md), and 4 is what
+// yt-dlp's maintainers advise for sites that refuse many parallel requests (FragmentRetry handles
+// those that refuse even a few).
 inline constexpr int defaultConcurrentFragments = 4;
 
 // The fixed arguments (with concurrentFragments pieces at once, at least 1), the format block and

@@ -107,6 +107,7 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
         m_currentFormat = format;
         ++m_counted;
         m_lowestEstimate.reset();
+        m_mostBytes.reset();
     }
     DownloadProgress progress;
     progress.phase = DownloadProgress::Phase::downloading;
@@ -118,6 +119,12 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
         progress.stream = m_counted;
     }
     progress.bytes = whole(parts[2]);
+    // With several fragments in flight yt-dlp's threads report in a race, and a count made earlier
+    // can come after a later one; what has arrived never shrinks until the finished file's size.
+    if (status == "downloading" && progress.bytes && m_mostBytes && *progress.bytes < *m_mostBytes)
+        progress.bytes = m_mostBytes;
+    if (progress.bytes)
+        m_mostBytes = progress.bytes;
     progress.totalBytes = whole(parts[3]);
     if (!progress.totalBytes) {
         // yt-dlp estimates a stream of fragments as the bytes so far over the fragments finished,

@@ -37,4 +37,5 @@ private:
     std::string m_currentFormat;
     int m_counted = 0;                            // streams seen, for when the format ids are unknown
     std::optional<std::int64_t> m_lowestEstimate; // of this stream's total, when only estimated
+    std::optional<std::int64_t> m_mostBytes;      // of this stream so far
 };

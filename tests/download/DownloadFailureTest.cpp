@@ -73,14 +73,7 @@ const Row rows[] = {
     {"pieceForbidden", gaveUp("403: Forbidden"), missingPiece, 403, 1, true},
     {"pieceUnauthorized", gaveUp("401: Unauthorized"), missingPiece, 401, 1, true},
     // A segment missing on the server: one at a time would not find it either.
-    {"pieceMissing",
-     gaveUp("404: Not Found") + "ERROR: fragment 8 not found, unable to continue\n",
-     missingPiece,
-     404,
-     1,
-     false,
-     "[download] Got error: HTTP Error 404: Not Found. Giving up after 10 retries; fragment 8 not found, unable to "
-     "continue"},
+    {"pieceMissing", gaveUp("404: Not Found") + "ERROR: fragment 8 not found, unable to continue\n", missingPiece, 404},
     // A single file's server error is retried like a fragment, but it is no piece of a stream.
     {"fileServerError", gaveUp("503: Service Unavailable", 3), unclassified},
     {"succeeded", "ERROR: Unsupported URL: http://a.test/\n", unclassified, 0, 0},

@@ -90,11 +90,9 @@ TEST_P(DownloadSignal, EndsEveryToolAndExitsWithTheShellsStatus) {
     EXPECT_TRUE(left.empty()) << ProcessTable::describe(left);
     EXPECT_EQ(cli.out(), "");
     EXPECT_EQ(cli.err().find("Traceback"), std::string::npos) << cli.err();
-    if (fragmented) {
-        // The segments that had arrived, and the work folder, went with the stop.
-        const fs::path staging = Sandbox::cacheHome() / Platform::bundleIdentifier() / "Downloads";
-        EXPECT_TRUE(!fs::exists(staging) || fs::is_empty(staging)) << staging;
-    }
+    // What had arrived (segments, a partial file) and the work folder went with the stop.
+    const fs::path staging = Sandbox::cacheHome() / Platform::bundleIdentifier() / "Downloads";
+    EXPECT_TRUE(!fs::exists(staging) || fs::is_empty(staging)) << staging;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStopSignal,
