@@ -136,6 +136,14 @@
         <source>yt-dlp could not read this page. The site may have changed.</source>
         <translation>yt-dlp konnte diese Seite nicht lesen. Die Website hat sich vielleicht geändert.</translation>
     </message>
+    <message>
+        <source>The site refused a piece of the video stream, even one piece at a time, so no file was made rather than one with a gap.</source>
+        <translation>Die Website hat ein Stück des Videostroms verweigert, auch Stück für Stück, daher wurde keine Datei erstellt statt einer mit einer Lücke.</translation>
+    </message>
+    <message>
+        <source>A piece of the video stream could not be downloaded, so no file was made rather than one with a gap.</source>
+        <translation>Ein Stück des Videostroms konnte nicht geladen werden, daher wurde keine Datei erstellt statt einer mit einer Lücke.</translation>
+    </message>
 </context>
 <context>
     <name>DownloadForm</name>
@@ -253,6 +261,10 @@
     <message>
         <source>Repackaging as MP4…</source>
         <translation>Wird als MP4 neu verpackt…</translation>
+    </message>
+    <message>
+        <source>Retrying one fragment at a time…</source>
+        <translation>Neuer Versuch, ein Fragment nach dem anderen…</translation>
     </message>
 </context>
 <context>

@@ -128,6 +128,30 @@ int httpErrorStatus(std::string_view lower) {
     return 0;
 }
 
+// yt-dlp's "ERROR:" lines about a fragment it gave up on, each without its prefix: "[download] Got
+// error: HTTP Error 429: …. Giving up after 10 retries" (a single file's request answered 4xx fails
+// before any retry, so a 4xx here is a fragment's) and "fragment 8 not found, unable to continue".
+// All lines count: with several fragments in flight, another thread's error ("write to closed
+// file") often comes last. Each with the status it names, -1 for none.
+std::vector<std::pair<std::string, int>> pieceLines(std::string_view standardError) {
+    std::vector<std::pair<std::string, int>> found;
+    for (const std::string& line : Text::visibleLines(standardError)) {
+        if (!line.starts_with("ERROR:"))
+            continue;
+        const std::string text = Text::afterLastCarriageReturn(line.substr(6));
+        const std::string lower = lowerAscii(text);
+        const size_t got = lower.find("got error: http error ");
+        const int status = got == std::string::npos ? 0 : httpErrorStatus(lower.substr(got));
+        const bool refused = status >= 400 && status < 500;
+        const bool notFound = lower.starts_with("fragment ") && lower.ends_with(" not found, unable to continue");
+        if ((refused || notFound) && std::find_if(found.begin(), found.end(), [&](const auto& seen) {
+                                         return seen.first == text;
+                                     }) == found.end())
+            found.emplace_back(text, refused ? status : -1);
+    }
+    return found;
+}
+
 template <size_t N> bool containsAny(std::string_view text, const std::array<std::string_view, N>& phrases) {
     for (std::string_view phrase : phrases) {
         if (text.find(phrase) != std::string_view::npos)
@@ -143,6 +167,12 @@ DownloadFailure DownloadFailure::classify(std::string_view standardError, int st
         return {};
     const std::string text = failureText(standardError);
     const int http = httpErrorStatus(text);
+    // Before the markers: a refused piece's text says "too many requests" like a refused page.
+    if (const auto pieces = pieceLines(standardError); !pieces.empty()) {
+        const auto named =
+            std::find_if(pieces.begin(), pieces.end(), [](const auto& piece) { return piece.second > 0; });
+        return {FailureKind::missingPiece, named == pieces.end() ? 0 : named->second};
+    }
     for (const Marker& marker : markers) {
         if (text.find(marker.text) != std::string::npos)
             return {marker.kind, marker.kind == FailureKind::refusedBySite ? http : 0};
@@ -154,6 +184,10 @@ DownloadFailure DownloadFailure::classify(std::string_view standardError, int st
     if (http == 404 || http == 410)
         return {FailureKind::notFound, http};
     return {};
+}
+
+bool DownloadFailure::refusedPieces() const {
+    return kind == FailureKind::missingPiece && (httpStatus == 401 || httpStatus == 403 || httpStatus == 429);
 }
 
 const char* DownloadFailure::sentence() const {
@@ -182,10 +216,25 @@ const char* DownloadFailure::sentence() const {
         return httpStatus == 403
                    ? QT_TRANSLATE_NOOP("DownloadFailure", "The site refused the download (403).")
                    : QT_TRANSLATE_NOOP("DownloadFailure", "The site refused the download: too many requests.");
+    case FailureKind::missingPiece:
+        return refusedPieces()
+                   ? QT_TRANSLATE_NOOP("DownloadFailure",
+                                       "The site refused a piece of the video stream, even one piece at a "
+                                       "time, so no file was made rather than one with a gap.")
+                   : QT_TRANSLATE_NOOP("DownloadFailure",
+                                       "A piece of the video stream could not be downloaded, so no file was "
+                                       "made rather than one with a gap.");
     case FailureKind::unreadablePage:
         return QT_TRANSLATE_NOOP("DownloadFailure", "yt-dlp could not read this page. The site may have changed.");
     }
     return "";
+}
+
+std::string DownloadFailure::missingPieceSummary(std::string_view standardError) {
+    std::string summary;
+    for (const auto& [line, status] : pieceLines(standardError))
+        summary += (summary.empty() ? "" : "; ") + line;
+    return summary;
 }
 
 std::string DownloadFailure::withoutBugReport(std::string_view text) {

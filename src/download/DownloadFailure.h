@@ -8,7 +8,7 @@
 // What a failed yt-dlp run means for the user, read from yt-dlp's own texts (no request is made).
 struct DownloadFailure {
     FailureKind kind = FailureKind::unclassified;
-    int httpStatus = 0; // the HTTP status that decided notFound or refusedBySite, else 0
+    int httpStatus = 0; // the HTTP status that decided notFound, refusedBySite or missingPiece, else 0
 
     bool operator==(const DownloadFailure&) const = default;
 
@@ -18,9 +18,18 @@ struct DownloadFailure {
     // A zero status is no failure. Pure.
     static DownloadFailure classify(std::string_view standardError, int status);
 
+    // Whether the site refused pieces of a stream (401, 403, 429): many sites answer so to several
+    // requests at once, so one piece at a time may still get the whole stream. Pure.
+    bool refusedPieces() const;
+
     // The plain English sentence for the failure; empty for unclassified. The window translates
     // it in the context "DownloadFailure". Pure.
     const char* sentence() const;
+
+    // yt-dlp's lines about the fragments it gave up on, joined by "; ", each without "ERROR:" (with
+    // several fragments in flight its last error line is often another thread's, "write to closed
+    // file"); empty when there are none. Pure.
+    static std::string missingPieceSummary(std::string_view standardError);
 
     // The text without yt-dlp's bug-report sentence ("please report this issue on … Confirm you
     // are on the latest version using  yt-dlp -U") and the separator before it; every other

@@ -10,6 +10,7 @@
 struct DownloadProgress {
     enum class Phase {
         downloading, // yt-dlp fetches stream `stream` of `streamCount`
+        retrying,    // the same, again from the start with one fragment at a time (the site refused several)
         merging,     // yt-dlp joins the streams or post-processes the file
         checking,    // ffprobe inspects the file
         repackaging, // ffmpeg copies the streams into an MP4 without re-encoding
@@ -17,6 +18,7 @@ struct DownloadProgress {
     };
 
     Phase phase = Phase::downloading;
+    // The fields marked "downloading" hold for retrying as well.
     int stream = 0;                         // downloading: 1-based; 0 when unknown
     int streamCount = 0;                    // downloading: 0 when unknown
     std::optional<double> fraction;         // of the phase (for downloading, of this stream), 0…1

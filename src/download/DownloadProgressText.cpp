@@ -37,6 +37,9 @@ std::string DownloadProgressText::phaseText(DownloadProgress::Phase phase, const
     switch (phase) {
     case DownloadProgress::Phase::downloading:
         return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Downloading\u2026"));
+    case DownloadProgress::Phase::retrying:
+        return translated(translate,
+                          QT_TRANSLATE_NOOP("DownloadProgressText", "Retrying one fragment at a time\u2026"));
     case DownloadProgress::Phase::merging:
         return translated(translate, QT_TRANSLATE_NOOP("DownloadProgressText", "Merging\u2026"));
     case DownloadProgress::Phase::checking:
@@ -98,7 +101,7 @@ std::string DownloadProgressText::details(const DownloadProgress& progress, cons
     auto say = [&translate](const char* english) { return translated(translate, english); };
     if (progress.fraction)
         add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1%")), std::to_string(percent(*progress.fraction))));
-    if (progress.phase == DownloadProgress::Phase::downloading) {
+    if (progress.phase == DownloadProgress::Phase::downloading || progress.phase == DownloadProgress::Phase::retrying) {
         if (progress.bytes && progress.totalBytes)
             add(filled(say(QT_TRANSLATE_NOOP("DownloadProgressText", "%1 of %2 MB")),
                        megabytes(*progress.bytes),

@@ -19,7 +19,8 @@ int percent(double fraction);
 // "DownloadProgressText"); the command line passes nothing.
 using Translate = std::function<std::string(const char* english)>;
 
-// "Downloading…", "Merging…", "Checking the file…", "Repackaging as MP4…", "Converting to MP4…".
+// "Downloading…", "Retrying one fragment at a time…", "Merging…", "Checking the file…", "Repackaging as MP4…",
+// "Converting to MP4…".
 std::string phaseText(DownloadProgress::Phase phase, const Translate& translate = {});
 
 // What is known beside the phase, e.g. "27% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left · stream 1 of 2"

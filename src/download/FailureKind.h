@@ -12,5 +12,6 @@ enum class FailureKind {
     notInCountry,  // geo restriction
     notStartedYet, // a live stream or premiere still to come
     refusedBySite, // HTTP 403 or 429, rate limits
+    missingPiece,  // a fragment of an HLS or DASH stream could not be had after its retries
     unreadablePage // yt-dlp did not expect what it met: the site has likely changed
 };

@@ -1,6 +1,7 @@
 #include "download/VideoDownloader.h"
 
 #include "download/DownloadError.h"
+#include "download/FragmentRetry.h"
 #include "download/FreeSpaceWatch.h"
 #include "download/MediaProbe.h"
 #include "download/Mp4Conversion.h"
@@ -10,6 +11,8 @@
 #include "platform/Platform.h"
 #include "tools/BundledTools.h"
 #include "ytdlp/YtdlpResolver.h"
+
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -57,14 +60,21 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     const YtdlpInstallation active = YtdlpResolver::shared().status(stopToken).active;
     checkTools(active.url);
     YtdlpInvocation::sweepOldDownloads(downloadsDirectory());
-    const WorkFolder work(downloadsDirectory());
-    const FreeSpaceWatch space(work.path(), stopToken);
+    std::optional<WorkFolder> work(std::in_place, downloadsDirectory());
+    // The staging folder's file system, which every work folder of this run shares.
+    const FreeSpaceWatch space(downloadsDirectory(), stopToken);
     const std::stop_token run = space.stopToken();
     fs::path downloaded; // yt-dlp's finished file, which a failure of a later step leaves in place
     try {
         report(DownloadStep::downloading);
-        downloaded =
-            YtdlpInvocation::run(active, url, work.path(), quality, forceMP4, forceMP4 && compatibleMP4, run, progress);
+        downloaded = FragmentRetry::run(
+            work,
+            downloadsDirectory(),
+            [&](const fs::path& folder, int fragments, const DownloadProgressHandler& onFragments) {
+                return YtdlpInvocation::run(
+                    active, url, folder, quality, forceMP4, forceMP4 && compatibleMP4, run, onFragments, fragments);
+            },
+            progress);
         if (!forceMP4 || quality == VideoQuality::audioOnly)
             return {downloaded, false, false};
 
@@ -85,7 +95,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     } catch (...) {
         // Asked before the clean-up gives the space back; the user's own stop stays a cancellation.
         const bool disk = !stopToken.stop_requested() && space.ranLow();
-        work.removeAllBut(downloaded);
+        if (work)
+            work->removeAllBut(downloaded);
         if (disk)
             throw DownloadError::diskAlmostFull(downloadsDirectory().string());
         throw;

@@ -18,7 +18,8 @@ namespace VideoDownloader {
 // locked against the day-old sweep for the whole run, and its free space is watched: below
 // FreeSpaceWatch's floor the run stops with DownloadError::diskAlmostFull. A failed or stopped run
 // removes what it wrote before it throws, except yt-dlp's finished file (kept when a later step
-// failed); a folder left empty goes too.
+// failed); a folder left empty goes too. A site that refuses several fragments at once gets one
+// more yt-dlp run, one fragment at a time, in a fresh work folder (FragmentRetry).
 // Throws DownloadError, OperationCancelled, std::system_error (a tool that cannot be launched),
 // std::filesystem::filesystem_error (the work folder), nlohmann::json errors (ffprobe's report).
 DownloadedVideo download(

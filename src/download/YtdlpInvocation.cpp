@@ -81,8 +81,8 @@ bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
     return text.starts_with('~') || text.find('$') != std::string::npos;
 }
 
-std::vector<std::string>
-YtdlpInvocation::arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible) {
+std::vector<std::string> YtdlpInvocation::arguments(
+    const std::string& url, VideoQuality quality, bool preferMP4, bool compatible, int concurrentFragments) {
     const fs::path& helpers = BundledTools::helpersDirectory();
     std::vector<std::string> arguments{
         // The user's own configuration files and plugins are for their own runs, not ours.
@@ -106,6 +106,13 @@ YtdlpInvocation::arguments(const std::string& url, VideoQuality quality, bool pr
         "15",
         "--retries",
         "3",
+        // HLS and DASH arrive in pieces; from a host that paces each connection several at once
+        // come about twice as fast (defaultConcurrentFragments). A piece that cannot be had after
+        // its retries fails the run: yt-dlp would otherwise skip it and exit 0 with a file that
+        // has a gap.
+        "--concurrent-fragments",
+        std::to_string(std::max(concurrentFragments, 1)),
+        "--abort-on-unavailable-fragments",
         "--no-simulate",
         "--ffmpeg-location",
         expandedByYtdlp(helpers) ? std::string(helpersLinkName) : helpers.string(),
@@ -138,8 +145,9 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool preferMP4,
                               bool compatible,
                               std::stop_token stopToken,
-                              const DownloadProgressHandler& onProgress) {
-    auto argumentList = arguments(url, quality, preferMP4, compatible);
+                              const DownloadProgressHandler& onProgress,
+                              int concurrentFragments) {
+    auto argumentList = arguments(url, quality, preferMP4, compatible, concurrentFragments);
     // The address, perhaps with a password, goes in a file of the user's alone, not in `ps`.
     argumentList.back() = "--batch-file";
     argumentList.emplace_back(linkFileName);
@@ -177,12 +185,14 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
         fs::remove(link, ignored);
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
-        const std::string summary = Text::summarize(standardError);
+        const DownloadFailure failure = DownloadFailure::classify(standardError, result.status);
+        std::string summary = Text::summarize(standardError);
+        // The missing fragment is the cause, whatever error another fragment's thread printed after it.
+        if (failure.kind == FailureKind::missingPiece)
+            summary = DownloadFailure::missingPieceSummary(standardError);
         // The log keeps yt-dlp's whole line; the user is spared its advice that does not apply here.
         ytdlpLog()->info("yt-dlp failed with status {}: {}", result.status, summary);
-        throw DownloadError::downloadFailed(DownloadFailure::withoutBugReport(summary),
-                                            DownloadFailure::classify(standardError, result.status),
-                                            installation.version);
+        throw DownloadError::downloadFailed(DownloadFailure::withoutBugReport(summary), failure, installation.version);
     }
     return SavedName::renamedHonestly(producedFile(result.standardOutput, workFolder));
 }

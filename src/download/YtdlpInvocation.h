@@ -27,10 +27,21 @@ inline constexpr std::string_view linkFileName = ".tallowin-link";
 // or any "$". Pure.
 bool expandedByYtdlp(const std::filesystem::path& path);
 
-// The fixed arguments, the format block and the page address last. The work folder is not named:
+// Fragments of an HLS or DASH stream fetched at once: against a host that paces each connection, 4
+// took about half the time of 1 and 8 little less than 4 (docs/benchmarks.md), and 4 is what
+// yt-dlp's maintainers advise for sites that refuse many parallel requests (FragmentRetry handles
+// those that refuse even a few).
+inline constexpr int defaultConcurrentFragments = 4;
+
+// The fixed arguments (with concurrentFragments pieces at once, at least 1), the format block and
+// the page address last. The work folder is not named:
 // yt-dlp runs in it and is given "." (any path yt-dlp would rewrite would send the file
 // elsewhere). The helpers' path is given as is, or as helpersLinkName when yt-dlp would rewrite it.
-std::vector<std::string> arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible);
+std::vector<std::string> arguments(const std::string& url,
+                                   VideoQuality quality,
+                                   bool preferMP4,
+                                   bool compatible,
+                                   int concurrentFragments = defaultConcurrentFragments);
 
 // Logs which copy runs, runs it in the work folder with the page address in linkFileName (the
 // arguments less their last, then "--batch-file" and that file) and blocks until it ends; a stop request
@@ -49,7 +60,8 @@ std::filesystem::path run(const YtdlpInstallation& installation,
                           bool preferMP4,
                           bool compatible,
                           std::stop_token stopToken = {},
-                          const DownloadProgressHandler& onProgress = {});
+                          const DownloadProgressHandler& onProgress = {},
+                          int concurrentFragments = defaultConcurrentFragments);
 
 // The produced file: the path on the last non-blank line of yt-dlp's output that is not a progress
 // line (YtdlpProgressParser::isProgressLine) when it names a

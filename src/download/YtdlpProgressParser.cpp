@@ -106,6 +106,8 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
     if (m_counted == 0 || format != m_currentFormat) {
         m_currentFormat = format;
         ++m_counted;
+        m_lowestEstimate.reset();
+        m_mostBytes.reset();
     }
     DownloadProgress progress;
     progress.phase = DownloadProgress::Phase::downloading;
@@ -117,9 +119,25 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
         progress.stream = m_counted;
     }
     progress.bytes = whole(parts[2]);
+    // With several fragments in flight yt-dlp's threads report in a race, and a count made earlier
+    // can come after a later one; what has arrived never shrinks until the finished file's size.
+    if (status == "downloading" && progress.bytes && m_mostBytes && *progress.bytes < *m_mostBytes)
+        progress.bytes = m_mostBytes;
+    if (progress.bytes)
+        m_mostBytes = progress.bytes;
     progress.totalBytes = whole(parts[3]);
-    if (!progress.totalBytes)
+    if (!progress.totalBytes) {
+        // yt-dlp estimates a stream of fragments as the bytes so far over the fragments finished,
+        // times their count; the bytes of those still in flight make it too high, up to four
+        // times with four at once, until they finish. The lowest estimate is the one made with
+        // least in flight, and keeps the size and the percentage from jumping back and forth.
         progress.totalBytes = whole(parts[4]);
+        if (progress.totalBytes) {
+            if (!m_lowestEstimate || *progress.totalBytes < *m_lowestEstimate)
+                m_lowestEstimate = progress.totalBytes;
+            progress.totalBytes = m_lowestEstimate;
+        }
+    }
     progress.bytesPerSecond = number(parts[5]);
     progress.etaSeconds = whole(parts[6]);
     if (status == "finished") {

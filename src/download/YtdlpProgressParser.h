@@ -2,6 +2,7 @@
 
 #include "download/DownloadProgress.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -34,5 +35,7 @@ public:
 private:
     std::vector<std::string> m_formats; // the chosen format ids, in download order
     std::string m_currentFormat;
-    int m_counted = 0; // streams seen, for when the format ids are unknown
+    int m_counted = 0;                            // streams seen, for when the format ids are unknown
+    std::optional<std::int64_t> m_lowestEstimate; // of this stream's total, when only estimated
+    std::optional<std::int64_t> m_mostBytes;      // of this stream so far
 };

@@ -19,7 +19,15 @@ struct Row {
     FailureKind kind;
     int httpStatus = 0;
     int status = 1;
+    bool oneFragmentAtATime = false; // worth a second run with one fragment at a time
+    const char* pieceSummary = "";   // what the user is shown of yt-dlp's words for a missing piece
 };
+
+// A fragment yt-dlp gave up on, as it prints it (after a carriage return).
+std::string gaveUp(const std::string& httpError, int retries = 10) {
+    return "ERROR: \r[download] Got error: HTTP Error " + httpError + ". Giving up after " + std::to_string(retries) +
+           " retries\n";
+}
 
 // Lines from runs of the shipped yt-dlp against 127.0.0.1 (404, a closed port, a page without a video)
 // and messages its sources make (ExtractorError, GeoRestrictedError, raise_login_required, YouTube's).
@@ -54,6 +62,20 @@ const Row rows[] = {
     // Only the error that ended the run counts: not a warning before it, nor the id taken from the link.
     {"earlier", "WARNING: Unable to extract x\nERROR: [generic] private-video: HTTP Error 404\n", notFound, 404},
     {"conversion", "ERROR: Postprocessing: Conversion failed!\n", unclassified},
+    // Fragments refused while four were in flight (another thread's error comes last): once more one at a time.
+    {"piecesRefused",
+     gaveUp("429: Too Many Requests") + gaveUp("429: Too Many Requests") + "ERROR: write to closed file\n",
+     missingPiece,
+     429,
+     1,
+     true,
+     "[download] Got error: HTTP Error 429: Too Many Requests. Giving up after 10 retries"},
+    {"pieceForbidden", gaveUp("403: Forbidden"), missingPiece, 403, 1, true},
+    {"pieceUnauthorized", gaveUp("401: Unauthorized"), missingPiece, 401, 1, true},
+    // A segment missing on the server: one at a time would not find it either.
+    {"pieceMissing", gaveUp("404: Not Found") + "ERROR: fragment 8 not found, unable to continue\n", missingPiece, 404},
+    // A single file's server error is retried like a fragment, but it is no piece of a stream.
+    {"fileServerError", gaveUp("503: Service Unavailable", 3), unclassified},
     {"succeeded", "ERROR: Unsupported URL: http://a.test/\n", unclassified, 0, 0},
 };
 
@@ -64,6 +86,10 @@ TEST_P(Classification, FromYtdlpsOwnWords) {
     EXPECT_EQ(DownloadFailure::classify(row.standardError, row.status), (DownloadFailure{row.kind, row.httpStatus}));
     EXPECT_EQ(std::string(DownloadFailure{row.kind, row.httpStatus}.sentence()).empty(),
               row.kind == FailureKind::unclassified);
+    EXPECT_EQ(DownloadFailure::classify(row.standardError, row.status).refusedPieces(), row.oneFragmentAtATime);
+    if (*row.pieceSummary) {
+        EXPECT_EQ(DownloadFailure::missingPieceSummary(row.standardError), row.pieceSummary);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(DownloadFailure, Classification, testing::ValuesIn(rows), [](const auto& test) {

@@ -61,6 +61,9 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "15",
         "--retries",
         "3",
+        "--concurrent-fragments",
+        "4",
+        "--abort-on-unavailable-fragments",
         "--no-simulate",
         "--ffmpeg-location",
         BundledTools::helpersDirectory().string(),
@@ -95,7 +98,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 33u);
+    ASSERT_EQ(arguments.size(), 35u);
     EXPECT_EQ(arguments.back(), ".tallowin-link");
     EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v\n");
 }

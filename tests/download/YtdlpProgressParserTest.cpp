@@ -50,6 +50,18 @@ const std::vector<Row> rows = {
      {"tallowin-progress formats 0"},
      "tallowin-progress download downloading 130048 NA 337300.0 0 NA 0",
      downloading(1, 1, 130048.0 / 337300, 130048, 337300, 0.0, std::nullopt)},
+    // Four fragments at once: the estimate swings with the bytes in flight; its lowest holds.
+    {"FragmentsInParallelKeepTheLowestEstimate",
+     {"tallowin-progress formats 0",
+      "tallowin-progress download downloading 1358384 NA 6792816.0 2042661.9 NA 0",
+      "tallowin-progress download downloading 2476488 NA 10950432.0 2531584.0 NA 0"},
+     "tallowin-progress download downloading 2723160 NA 6817902.2 2574810.0 1.52 0",
+     downloading(1, 1, 2723160.0 / 6792816, 2723160, 6792816, 2574810.0, 2)},
+    // A thread's older count that came last (HLS fixture, four at once): the bytes hold.
+    {"FragmentsInParallelNeverCountBack",
+     {"tallowin-progress formats 0", "tallowin-progress download downloading 130280 NA 337300.0 0 NA 0"},
+     "tallowin-progress download downloading 39936 NA 337300.0 0 NA 0",
+     downloading(1, 1, 130280.0 / 337300, 130280, 337300, 0.0, std::nullopt)},
     {"KnownTotalWithEta",
      {},
      "tallowin-progress download downloading 1024 4096 NA 2048.0 1 18",

@@ -9,6 +9,8 @@
 #include "support/CliRun.h"
 #include "support/Sandbox.h"
 #include "support/ScopedEnv.h"
+#include "tools/BundledTools.h"
+#include "tools/ToolProcess.h"
 
 #include <gtest/gtest.h>
 
@@ -175,7 +177,14 @@ INSTANTIATE_TEST_SUITE_P(Routes,
                              return std::string(test.param.name);
                          });
 
-TEST_F(DownloadFaults, ABodyLargerThanTheDiskStopsAboveItsFloorAndLeavesTheDiskAsItWas) {
+namespace {
+
+// true: an HLS stream of endless segments, several in flight; false: one endless file.
+class LargerThanTheDisk : public DownloadFaults, public testing::WithParamInterface<bool> {};
+
+} // namespace
+
+TEST_P(LargerThanTheDisk, StopsAboveItsFloorAndLeavesTheDiskAsItWas) {
     const fs::path disk = Sandbox::makeTempFolder("small");
     if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64m") != 0)
         GTEST_SKIP() << "mounting a tmpfs is not permitted here: " << std::strerror(errno);
@@ -191,9 +200,14 @@ TEST_F(DownloadFaults, ABodyLargerThanTheDiskStopsAboveItsFloorAndLeavesTheDiskA
     writeText(huge.bodyFile, std::string(16 * 1024 * 1024, 'v'));
     huge.omitLength = true;
     huge.secondsPerChunk = 0.05;
-    s_server->route("/huge.mp4", huge);
+    // Fragmented: four segments, each this body (one route: the query is ignored), fetched at once.
+    writeText(MediaFixtures::folder() / "fill.m3u8",
+              "#EXTM3U\n#EXT-X-TARGETDURATION:2\n#EXTINF:2,\nsegment.ts?1\n#EXTINF:2,\nsegment.ts?2\n#EXTINF:2,\n"
+              "segment.ts?3\n#EXTINF:2,\nsegment.ts?4\n#EXT-X-ENDLIST\n");
+    s_server->route(GetParam() ? "/segment.ts" : "/huge.mp4", huge);
     ScopedEnv cacheHome("XDG_CACHE_HOME", (disk / "cache").string());
-    const CliResult result = runCli({"download", url("/huge.mp4")}, {}, std::chrono::seconds(60));
+    const CliResult result =
+        runCli({"download", url(GetParam() ? "/fill.m3u8" : "/huge.mp4")}, {}, std::chrono::seconds(60));
     EXPECT_EQ(result.exitStatus, 1);
     const fs::path staging = disk / "cache" / Platform::bundleIdentifier() / "Downloads";
     EXPECT_NE(result.err.find("Download stopped: the disk that holds " + staging.string() +
@@ -203,6 +217,10 @@ TEST_F(DownloadFaults, ABodyLargerThanTheDiskStopsAboveItsFloorAndLeavesTheDiskA
     EXPECT_EQ(entriesOf(staging), std::vector<fs::path>{});
     EXPECT_GE(fs::space(disk).available + 64 * 1024, before) << "more than the resolver's versions file is left";
 }
+
+INSTANTIATE_TEST_SUITE_P(SingleFileAndFragments, LargerThanTheDisk, testing::Values(false, true), [](const auto& test) {
+    return std::string(test.param ? "fragmented" : "singleFile");
+});
 
 TEST_F(DownloadFaults, ACopyToAFullDiskNamesTheCauseAndLeavesNothingThere) {
     const fs::path disk = Sandbox::makeTempFolder("tiny");
@@ -369,3 +387,75 @@ INSTANTIATE_TEST_SUITE_P(
                     AudioRow{"mp3WithCoverCopied", "cover.mp3", {"-c:a", "libmp3lame"}, "mp3", false, true, true},
                     AudioRow{"opusReencoded", "tone.opus", {"-c:a", "libopus"}, "aac", true, false}),
     [](const testing::TestParamInfo<AudioRow>& test) { return std::string(test.param.name); });
+
+namespace {
+
+struct FragmentRow {
+    const char* name;
+    std::vector<std::string> serverOptions; // for http_server.py
+    const char* missingSegment;             // not served; "" for none
+};
+
+inline void PrintTo(const FragmentRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FragmentedStream : public DownloadFaults, public testing::WithParamInterface<FragmentRow> {};
+
+int videoPackets(const fs::path& file) {
+    return std::atoi(ToolProcess::run(BundledTools::ffprobe(),
+                                      {"-v",
+                                       "error",
+                                       "-count_packets",
+                                       "-select_streams",
+                                       "v:0",
+                                       "-show_entries",
+                                       "stream=nb_read_packets",
+                                       "-of",
+                                       "csv=p=0",
+                                       file.string()})
+                         .standardOutput.c_str());
+}
+
+} // namespace
+
+// The HLS fixture (three segments) through tallowin-cli on a terminal (script(1)), whose activity
+// line is seen too.
+TEST_P(FragmentedStream, GivesEveryFrameOrNoFile) {
+    const FragmentRow& row = GetParam();
+    const fs::path served = Sandbox::makeTempFolder("served");
+    fs::copy(MediaFixtures::fixture("hls/index.m3u8").parent_path(), served / "hls");
+    if (*row.missingSegment)
+        fs::remove(served / "hls" / row.missingSegment);
+    LocalHttpServer server(served, row.serverOptions);
+    const fs::path cache = Sandbox::makeTempFolder("cache");
+    ScopedEnv cacheHome("XDG_CACHE_HOME", cache.string());
+    const fs::path staging = cache / Platform::bundleIdentifier() / "Downloads";
+
+    const std::string command = "'" + cliPath().string() + "' download " + server.baseUrl() + "/hls/index.m3u8";
+    const CliResult result = runProgram("/usr/bin/script", {"-qec", command, "/dev/null"});
+    if (*row.missingSegment) {
+        EXPECT_EQ(result.exitStatus, 1) << result.out;
+        EXPECT_EQ(result.out.find(staging.string()), std::string::npos) << "a path was printed: " << result.out;
+        EXPECT_NE(result.out.find("A piece of the video stream could not be downloaded"), std::string::npos)
+            << result.out;
+        EXPECT_TRUE(!fs::exists(staging) || fs::is_empty(staging));
+        return;
+    }
+    ASSERT_EQ(result.exitStatus, 0) << result.out;
+    EXPECT_NE(result.out.find("\r\033[KRetrying one fragment at a time\u2026"), std::string::npos) << result.out;
+    // The refused attempt's folder is gone; the file is alone in its own, with every frame.
+    ASSERT_EQ(entriesOf(staging).size(), 1u);
+    const std::vector<fs::path> files = entriesOf(entriesOf(staging)[0]);
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_NE(result.out.find(files[0].string()), std::string::npos) << result.out;
+    EXPECT_EQ(videoPackets(files[0]), videoPackets(served / "hls" / "index.m3u8"));
+}
+
+// Refused: requests beside the one being answered (held a second) are refused at once, eleven
+// times over in far less than that second.
+INSTANTIATE_TEST_SUITE_P(Hls,
+                         FragmentedStream,
+                         testing::Values(FragmentRow{"refusedInParallel", {"--one-at-a-time", "1"}, ""},
+                                         FragmentRow{"segmentMissing", {}, "index1.ts"}),
+                         [](const testing::TestParamInfo<FragmentRow>& test) { return std::string(test.param.name); });

@@ -2,6 +2,7 @@
 // and writing its result where nothing can be written. Each run has a session of its own, so
 // whatever it leaves behind is found by session even after the command is gone.
 #include "MediaFixtures.h"
+#include "platform/Platform.h"
 #include "support/CliRun.h"
 #include "support/FakeTool.h"
 #include "support/LocalHttpServer.h"
@@ -39,6 +40,7 @@ bool requested(const LocalHttpServer& server, const std::string& path) {
 struct SignalRow {
     const char* name;
     int number;
+    bool fragmented = false; // an HLS stream, several segments in flight, one stalled; else one file
 };
 
 inline void PrintTo(const SignalRow& row, std::ostream* out) {
@@ -65,17 +67,21 @@ class UnwritableResult : public testing::TestWithParam<UnwritableRow> {};
 TEST_P(DownloadSignal, EndsEveryToolAndExitsWithTheShellsStatus) {
     ASSERT_TRUE(Sandbox::usesRealPackage());
     LocalHttpServer server(MediaFixtures::folder());
+    const bool fragmented = GetParam().fragmented;
+    const std::string stalledPath = fragmented ? "/hls/index1.ts" : "/stalled.webm";
     HttpRoute stalled;
-    stalled.bodyFile = MediaFixtures::fixture("clip.webm");
-    stalled.headers["Content-Type"] = "video/webm";
+    stalled.bodyFile = fragmented ? MediaFixtures::fixture("hls/index.m3u8").parent_path() / "index1.ts"
+                                  : MediaFixtures::fixture("clip.webm");
+    stalled.headers["Content-Type"] = fragmented ? "video/mp2t" : "video/webm";
     stalled.stallAfterBytes = 4096;
-    server.route("/stalled.webm", stalled);
+    server.route(stalledPath, stalled);
 
-    SessionProgram cli(cliPath().string(), {"download", server.baseUrl() + "/stalled.webm"});
+    SessionProgram cli(cliPath().string(),
+                       {"download", server.baseUrl() + (fragmented ? "/hls/index.m3u8" : "/stalled.webm")});
     // yt-dlp is inside the transfer once the server has seen its request for the file.
-    for (int i = 0; i < 600 && !requested(server, "/stalled.webm"); ++i)
+    for (int i = 0; i < 600 && !requested(server, stalledPath); ++i)
         std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(requested(server, "/stalled.webm")) << cli.err();
+    ASSERT_TRUE(requested(server, stalledPath)) << cli.err();
     ASSERT_GT(ProcessTable::inSession(cli.pid()).size(), 1u) << "no tool running";
 
     cli.signal(GetParam().number); // the command alone: ending its tools is its own job
@@ -84,6 +90,9 @@ TEST_P(DownloadSignal, EndsEveryToolAndExitsWithTheShellsStatus) {
     EXPECT_TRUE(left.empty()) << ProcessTable::describe(left);
     EXPECT_EQ(cli.out(), "");
     EXPECT_EQ(cli.err().find("Traceback"), std::string::npos) << cli.err();
+    // What had arrived (segments, a partial file) and the work folder went with the stop.
+    const fs::path staging = Sandbox::cacheHome() / Platform::bundleIdentifier() / "Downloads";
+    EXPECT_TRUE(!fs::exists(staging) || fs::is_empty(staging)) << staging;
 }
 
 INSTANTIATE_TEST_SUITE_P(EachStopSignal,
@@ -91,7 +100,9 @@ INSTANTIATE_TEST_SUITE_P(EachStopSignal,
                          testing::Values(SignalRow{"hangup", SIGHUP},
                                          SignalRow{"interrupt", SIGINT},
                                          SignalRow{"terminate", SIGTERM},
-                                         SignalRow{"quit", SIGQUIT}),
+                                         SignalRow{"quit", SIGQUIT},
+                                         SignalRow{"interruptFragmented", SIGINT, true},
+                                         SignalRow{"terminateFragmented", SIGTERM, true}),
                          [](const auto& test) { return std::string(test.param.name); });
 
 TEST(StatusFault, InterruptEndsAHungVersionLookup) {

@@ -41,7 +41,7 @@ std::string control(const std::string& url, const std::string* postBody) {
 
 } // namespace
 
-LocalHttpServer::LocalHttpServer(const std::filesystem::path& root) {
+LocalHttpServer::LocalHttpServer(const std::filesystem::path& root, const std::vector<std::string>& options) {
     int input[2];
     int output[2];
     if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0)
@@ -52,8 +52,12 @@ LocalHttpServer::LocalHttpServer(const std::filesystem::path& root) {
     posix_spawn_file_actions_adddup2(&actions, output[1], 1);
     std::string script = std::string(TALLOWIN_TEST_SUPPORT_DIR) + "/http_server.py";
     std::string rootText = root.string();
+    std::vector<std::string> words = options;
     std::vector<char*> argv{
-        const_cast<char*>("/usr/bin/python3"), script.data(), const_cast<char*>("--root"), rootText.data(), nullptr};
+        const_cast<char*>("/usr/bin/python3"), script.data(), const_cast<char*>("--root"), rootText.data()};
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
     pid_t pid;
     int error = posix_spawn(&pid, "/usr/bin/python3", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

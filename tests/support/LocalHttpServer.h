@@ -30,10 +30,11 @@ struct HttpRoute {
 // An HTTP/1.1 server on 127.0.0.1 (an ephemeral port) for tests: serves files below root (with
 // 404 for what is missing) and scripted routes, and records every request. It runs as a child
 // python3 process for the lifetime of this object. Every transfer is bounded: a stalled route
-// holds the connection for at most 120 s.
+// holds the connection for at most 120 s. options go to http_server.py (--rate, --delay,
+// --refuse-parallel).
 class LocalHttpServer {
 public:
-    explicit LocalHttpServer(const std::filesystem::path& root = {});
+    explicit LocalHttpServer(const std::filesystem::path& root = {}, const std::vector<std::string>& options = {});
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """A small HTTP/1.1 server for tests: static files below --root, scripted routes set through
 POST /__control/route, and a log of requests at GET /__control/requests. Binds 127.0.0.1 on an
-ephemeral port and prints "PORT <n>" on its first line. Exits when its standard input closes."""
+ephemeral port and prints "PORT <n>" on its first line. Exits when its standard input closes.
+With --one-at-a-time SECONDS it answers one request at a time, each after SECONDS, and refuses with
+429 any that comes meanwhile, as hosts that allow a client one request at a time do."""
 
 import argparse
 import json
@@ -27,6 +29,8 @@ routes = {}
 requests = []
 lock = threading.Lock()
 stopping = threading.Event()
+one_at_a_time = None  # seconds before each answer, when requests are taken one at a time
+busy = threading.Lock()
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -64,6 +68,12 @@ class Handler(BaseHTTPRequestHandler):
             self.reply(200, data, "application/json")
             return
         self.record()
+        if one_at_a_time is not None:
+            if not busy.acquire(blocking=False):
+                self.reply(429, b"Too Many Requests")
+                return
+            time.sleep(one_at_a_time)
+            busy.release()  # before the answer, so that the client's next request never finds it busy
         with lock:
             route = routes.get(path)
         if route is not None:
@@ -184,7 +194,10 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root", default="")
+    parser.add_argument("--one-at-a-time", type=float, metavar="SECONDS")
     args = parser.parse_args()
+    global one_at_a_time
+    one_at_a_time = args.one_at_a_time
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     server.root = args.root
