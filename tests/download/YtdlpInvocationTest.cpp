@@ -75,6 +75,8 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "before_dl:tallowin-progress formats %(format_id)s",
         "--print",
         "after_move:filepath",
+        "--embed-metadata",
+        "--embed-chapters",
         "--format",
         "bv*[vcodec~='^(avc1|h264|hev1|hvc1)'][ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/"
         "bv*[ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/bv*[ext=mp4][height<=720]+ba[ext=m4a]/"
@@ -91,7 +93,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 32u);
+    ASSERT_EQ(arguments.size(), 34u);
     EXPECT_EQ(arguments.back(), "https://a.test/v");
 }
 
