@@ -58,8 +58,7 @@ std::string FormatSelection::formatSort(int maxHeight, bool preferMP4, bool comp
         if (compatible) {
             keys.push_back(sdrFirst);
             keys.push_back("vcodec:h264");
-        }
-        else if (MediaProbe::allowedVideoCodecs(false).count("av1") > 0)
+        } else if (MediaProbe::allowedVideoCodecs(false).count("av1") > 0)
             keys.push_back("vcodec:av01");
         keys.push_back("acodec:aac");
         keys.push_back("ext:mp4:m4a");

@@ -93,17 +93,9 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
     if (plan.hardwareDecode)
         arguments.insert(arguments.end(), {"-hwaccel", "vaapi"});
     // The page's title, link and date and the chapters that yt-dlp wrote stay in the MP4.
-    arguments.insert(arguments.end(),
-                     {"-i",
-                      source.string(),
-                      "-map",
-                      "0:v:0",
-                      "-map",
-                      "0:a:0?",
-                      "-map_metadata",
-                      "0",
-                      "-map_chapters",
-                      "0"});
+    arguments.insert(
+        arguments.end(),
+        {"-i", source.string(), "-map", "0:v:0", "-map", "0:a:0?", "-map_metadata", "0", "-map_chapters", "0"});
     switch (encoder) {
     case VideoEncoder::copy:
         arguments.insert(arguments.end(), {"-c:v", "copy"});

@@ -157,9 +157,20 @@ TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
 TEST(Mp4Conversion, AudioOnlyMapsTheFirstAudioStreamIntoTheMp4Muxer) {
     const Plan copy{false, true, false, true};
     const Plan reencode{false, false, false, true};
-    const std::vector<std::string> head{
-        "-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats", "-i", "/w/a.mp3", "-map", "0:a:0",
-        "-map_metadata", "0", "-map_chapters", "0"};
+    const std::vector<std::string> head{"-hide_banner",
+                                        "-nostdin",
+                                        "-y",
+                                        "-progress",
+                                        "pipe:1",
+                                        "-nostats",
+                                        "-i",
+                                        "/w/a.mp3",
+                                        "-map",
+                                        "0:a:0",
+                                        "-map_metadata",
+                                        "0",
+                                        "-map_chapters",
+                                        "0"};
     const std::vector<std::string> tail{"-movflags", "+faststart", "-f", "mp4", "/w/a.m4a"};
     EXPECT_EQ(Mp4Conversion::arguments("/w/a.mp3", "/w/a.m4a", copy, Mp4Conversion::VideoEncoder::hardware),
               join({head, {"-c:a", "copy"}, tail}));

@@ -30,9 +30,10 @@ std::optional<fs::path> onPath(const std::string& name) {
 }
 
 // Runs the player until it exits, done() answers true, or 30 s pass; then its process group is ended.
-ToolProcessResult runBounded(const fs::path& executable,
-                             const std::vector<std::string>& arguments,
-                             const std::function<bool()>& done = [] { return false; }) {
+ToolProcessResult runBounded(
+    const fs::path& executable, const std::vector<std::string>& arguments, const std::function<bool()>& done = [] {
+        return false;
+    }) {
     std::stop_source stop;
     std::atomic<bool> ended = false;
     std::jthread watch([&] {
@@ -71,8 +72,8 @@ Players::Verdict gstreamer(const fs::path& file) {
     const auto executable = onPath("gst-launch-1.0");
     if (!executable)
         return missing("gst-launch-1.0");
-    const auto result =
-        runBounded(*executable, {"playbin", "uri=file://" + file.string(), "video-sink=fakesink", "audio-sink=fakesink"});
+    const auto result = runBounded(
+        *executable, {"playbin", "uri=file://" + file.string(), "video-sink=fakesink", "audio-sink=fakesink"});
     const bool played = result.status == 0 && result.standardOutput.find("Got EOS") != std::string::npos;
     return {"GStreamer", false, played, result.standardOutput + result.standardError};
 }

@@ -47,7 +47,7 @@ struct PipelineRow {
     std::string tag{};   // the video's codec tag, checked when given
     // The video's color_transfer, checked when given ("" for unset): bt709 after a tone-map.
     const char* transfer = nullptr;
-    bool played = false;        // mpv, GStreamer and headless Chromium play the file to its end
+    bool played = false;         // mpv, GStreamer and headless Chromium play the file to its end
     const char* title = nullptr; // when given: a page with this title offers the video; the file
                                  // has the title, the page's link as comment, and two chapters
 };
