@@ -29,6 +29,42 @@ namespace {
 // Two seconds of test picture and tone, the given codecs, into the given file.
 void makeClip(const fs::path& file, const std::vector<std::string>& codecs, const std::string& size = "320x180") {
     fs::create_directories(file.parent_path());
+    std::vector<std::string> arguments{"-f",
+                                       "lavfi",
+                                       "-i",
+                                       "testsrc2=rate=25:duration=2:size=" + size,
+                                       "-f",
+                                       "lavfi",
+                                       "-i",
+                                       "sine=frequency=440:duration=2"};
+    arguments.insert(arguments.end(), codecs.begin(), codecs.end());
+    arguments.push_back(file.string());
+    makeWithFfmpeg(arguments);
+}
+
+const std::vector<std::string> h264{"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"};
+const std::vector<std::string> vp9{"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "200k"};
+const std::vector<std::string> av1{"-c:v", "libaom-av1", "-usage", "realtime", "-cpu-used", "8", "-b:v", "200k"};
+
+std::vector<std::string> with(std::vector<std::string> video, const std::vector<std::string>& audio) {
+    video.insert(video.end(), audio.begin(), audio.end());
+    return video;
+}
+
+const std::vector<std::string> aac{"-c:a", "aac", "-b:a", "64k"};
+const std::vector<std::string> opus{"-c:a", "libopus", "-b:a", "48k"};
+
+// 10-bit BT.2020 with an HDR transfer (libvpx picks profile 2 for 10 bits).
+std::vector<std::string> hdr(const std::string& transfer) {
+    return {"-pix_fmt", "yuv420p10le", "-color_primaries", "bt2020", "-color_trc", transfer, "-colorspace", "bt2020nc"};
+}
+
+// Two seconds in Matroska with two chapters, "Hello" and "Questions".
+void makeTalk(const fs::path& file, const std::vector<std::string>& codecs) {
+    fs::create_directories(file.parent_path());
+    const fs::path chapters = file.string() + ".chapters";
+    std::ofstream(chapters) << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Hello\n"
+                               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Questions\n";
     // ffmpeg options stay beside their values.
     // clang-format off
     std::vector<std::string> arguments{"-f", "lavfi", "-i", "testsrc2=rate=25:duration=2:size=320x180",

@@ -14,12 +14,11 @@ struct Verdict {
     std::string player;
     bool missing = false; // not installed: no verdict
     bool playedToEnd = false;
-    std::string detail; // what the player said, when it did not play to the end
+    std::string said;
 };
 
-// One verdict per player. The file is copied below root, which server serves (Chromium plays
-// media only from http pages), and the page reports the end back to server. Each player gets at
-// most 30 s.
+// One verdict per player, each player bounded to 30 s. The file is copied into root, which server
+// serves: Chromium plays it from a page there and reports the end back to server.
 std::vector<Verdict>
 playToEnd(const std::filesystem::path& file, const LocalHttpServer& server, const std::filesystem::path& root);
 

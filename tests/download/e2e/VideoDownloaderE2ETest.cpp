@@ -99,9 +99,9 @@ TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
     std::string missing;
     for (const Players::Verdict& verdict : Players::playToEnd(video.fileURL, *s_server, MediaFixtures::folder())) {
         if (verdict.missing)
-            missing += verdict.detail + "; ";
+            missing += verdict.said + "; ";
         else
-            EXPECT_TRUE(verdict.playedToEnd) << verdict.player << ": " << verdict.detail;
+            EXPECT_TRUE(verdict.playedToEnd) << verdict.player << ": " << verdict.said;
     }
     if (!missing.empty())
         GTEST_SKIP() << missing;
