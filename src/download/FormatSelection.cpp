@@ -14,6 +14,11 @@ std::string joined(const std::vector<std::string>& parts, const std::string& sep
     return text;
 }
 
+// yt-dlp ranks by dynamic range from Dolby Vision down to SDR; the limit "sdr" puts SDR first, then
+// formats of unknown range, then HLG, HDR10 and the rest. When the result is H.264, HDR would have to
+// be tone-mapped, so at equal resolution SDR is the better source.
+constexpr const char* sdrFirst = "hdr:sdr";
+
 } // namespace
 
 std::string FormatSelection::remuxableCodecPattern(bool compatible) {
@@ -50,9 +55,10 @@ FormatSelection::formatSelector(std::optional<int> maxHeight, bool preferMP4, bo
 std::string FormatSelection::formatSort(int maxHeight, bool preferMP4, bool compatible) {
     std::vector<std::string> keys{"res:" + std::to_string(maxHeight)};
     if (preferMP4) {
-        if (compatible)
+        if (compatible) {
+            keys.push_back(sdrFirst);
             keys.push_back("vcodec:h264");
-        else if (MediaProbe::allowedVideoCodecs(false).count("av1") > 0)
+        } else if (MediaProbe::allowedVideoCodecs(false).count("av1") > 0)
             keys.push_back("vcodec:av01");
         keys.push_back("acodec:aac");
         keys.push_back("ext:mp4:m4a");
@@ -79,6 +85,10 @@ std::vector<std::string> FormatSelection::formatArguments(VideoQuality quality, 
     if (quality == VideoQuality::p2160) {
         arguments.push_back("--format-sort");
         arguments.push_back(formatSort(2160, preferMP4, compatible));
+    } else if (compatible) {
+        // Resolution still decides first; a sort of "hdr" alone would rank it above resolution.
+        arguments.push_back("--format-sort");
+        arguments.push_back(std::string("res,") + sdrFirst);
     }
     return arguments;
 }

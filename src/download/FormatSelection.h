@@ -19,10 +19,12 @@ std::string remuxableCodecPattern(bool compatible);
 std::optional<std::string>
 formatSelector(std::optional<int> maxHeight, bool preferMP4, bool compatible, bool resolutionFirst);
 
-// The "--format-sort" order, e.g. "res:2160,vcodec:h264,acodec:aac,ext:mp4:m4a".
+// The "--format-sort" order, e.g. "res:2160,hdr:sdr,vcodec:h264,acodec:aac,ext:mp4:m4a" (SDR
+// first only when compatible, since the result is then H.264).
 std::string formatSort(int maxHeight, bool preferMP4, bool compatible);
 
-// The whole block that goes between yt-dlp's fixed arguments and the page address.
+// The whole block that goes between yt-dlp's fixed arguments and the page address. Only 4K sorts
+// by its own order; with compatible the other video presets sort SDR above HDR at equal resolution.
 std::vector<std::string> formatArguments(VideoQuality quality, bool preferMP4, bool compatible);
 
 } // namespace FormatSelection

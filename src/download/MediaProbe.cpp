@@ -95,6 +95,9 @@ MediaProbe MediaProbe::fromReport(const std::filesystem::path& file, std::string
     probe.videoCodec = textOf(video, "codec_name");
     probe.videoProfile = textOf(video, "profile");
     probe.videoPixelFormat = textOf(video, "pix_fmt");
+    probe.videoCodecTag = textOf(video, "codec_tag_string");
+    probe.colorTransfer = textOf(video, "color_transfer");
+    probe.colorPrimaries = textOf(video, "color_primaries");
     probe.audioCodec = textOf(firstStream(streams, "audio"), "codec_name");
     if (const auto format = json.find("format"); format != json.end())
         probe.durationSeconds = durationIn(*format);
@@ -139,7 +142,15 @@ bool MediaProbe::isEverydayH264() const {
     // phones, TVs and browsers often lack; these five every H.264 decoder has.
     static const std::set<std::string> profiles{"Constrained Baseline", "Baseline", "Main", "Extended", "High"};
     return videoCodec == "h264" && (!videoProfile || profiles.count(*videoProfile) > 0) &&
-           (!videoPixelFormat || videoPixelFormat == "yuv420p" || videoPixelFormat == "yuvj420p");
+           (!videoPixelFormat || videoPixelFormat == "yuv420p" || videoPixelFormat == "yuvj420p") && !isHdr();
+}
+
+bool MediaProbe::isHdr() const {
+    return colorTransfer == "smpte2084" || colorTransfer == "arib-std-b67";
+}
+
+bool MediaProbe::isHev1() const {
+    return videoCodec == "hevc" && videoCodecTag == "hev1";
 }
 
 std::set<std::string> MediaProbe::narrowedFor(const std::set<std::string>& allowed, bool compatible) const {

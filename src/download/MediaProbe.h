@@ -15,6 +15,9 @@ struct MediaProbe {
     std::optional<double> durationSeconds{};       // the container's duration, else the longest stream's; > 0
     std::optional<std::string> videoProfile{};     // profile of the first video stream ("High 10")
     std::optional<std::string> videoPixelFormat{}; // pix_fmt of the first video stream ("yuv420p")
+    std::optional<std::string> videoCodecTag{};    // codec_tag_string of the first video stream ("hev1")
+    std::optional<std::string> colorTransfer{};    // color_transfer of the first video stream ("smpte2084")
+    std::optional<std::string> colorPrimaries{};   // color_primaries of the first video stream ("bt2020")
 
     bool operator==(const MediaProbe&) const = default;
 
@@ -42,9 +45,17 @@ struct MediaProbe {
     static std::set<std::string> allowedVideoCodecs(bool compatible);
 
     // Whether the video is H.264 that every H.264 player decodes: 8-bit 4:2:0 (yuv420p,
-    // yuvj420p) with a profile up to High. What ffprobe did not report counts as everyday, so a
-    // report without these fields changes nothing. Pure.
+    // yuvj420p) with a profile up to High, and not tagged HDR. What ffprobe did not report counts as
+    // everyday, so a report without these fields changes nothing. Pure.
     bool isEverydayH264() const;
+
+    // Whether the video's transfer is an HDR one, PQ ("smpte2084") or HLG ("arib-std-b67"), which
+    // 8-bit H.264 cannot carry: a re-encode tone-maps it to SDR. Pure.
+    bool isHdr() const;
+
+    // Whether the video is HEVC tagged "hev1", which Apple's players refuse in an MP4: it is
+    // repackaged and tagged "hvc1". Pure.
+    bool isHev1() const;
 
     // The allowed set for this file: with compatible, "h264" goes when the video is H.264 beyond
     // what every player decodes (High 10, High 4:2:2, High 4:4:4), so it is re-encoded. Pure.

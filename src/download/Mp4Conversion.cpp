@@ -32,6 +32,12 @@ bool isAudioOnly(const MediaProbe& probe) {
 // even size would instead resample every pixel and stretch the picture by that one pixel.
 constexpr const char* evenSize = "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0";
 
+// PQ or HLG to BT.709 SDR: to linear light (100 nits as reference white), BT.709 primaries, the
+// hable curve, then BT.709 transfer and matrix in limited range, 8-bit 4:2:0. Without it libx264
+// writes 8-bit video that still says HDR, which players show grey and washed out.
+constexpr const char* toneMapToSdr = "zscale=t=linear:npl=100,format=gbrpf32le,zscale=p=bt709,"
+                                     "tonemap=tonemap=hable:desat=0,zscale=t=bt709:m=bt709:r=tv,format=yuv420p";
+
 // Of ffmpeg's lines, those that name an encoder's refusal rather than its consequences.
 bool isEncoderCause(std::string_view line) {
     for (std::string_view marker : {"divisible", "Invalid", "Error while opening encoder"}) {
@@ -46,7 +52,8 @@ bool isEncoderCause(std::string_view line) {
 bool Mp4Conversion::alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
     if (isAudioOnly(probe))
         return probe.containerExtension == "m4a" && audioMayStay(probe);
-    return probe.containerExtension == "mp4" && videoMayStay(probe, allowedVideo) && audioMayStay(probe);
+    return probe.containerExtension == "mp4" && videoMayStay(probe, allowedVideo) && !probe.isHev1() &&
+           audioMayStay(probe);
 }
 
 Mp4Conversion::Plan Mp4Conversion::plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
@@ -54,8 +61,11 @@ Mp4Conversion::Plan Mp4Conversion::plan(const MediaProbe& probe, const std::set<
     plan.copyVideo = videoMayStay(probe, allowedVideo);
     plan.copyAudio = audioMayStay(probe);
     plan.audioOnly = isAudioOnly(probe);
-    plan.hardwareDecode =
-        !plan.copyVideo && !plan.audioOnly && probe.videoCodec && MediaProbe::hardwareDecodes(*probe.videoCodec);
+    plan.tagHvc1 = plan.copyVideo && probe.videoCodec == "hevc";
+    plan.toneMap = !plan.copyVideo && !plan.audioOnly && probe.isHdr();
+    // The tone-map runs in software filters on frames in memory: no hardware decode to feed it.
+    plan.hardwareDecode = !plan.copyVideo && !plan.audioOnly && !plan.toneMap && probe.videoCodec &&
+                          MediaProbe::hardwareDecodes(*probe.videoCodec);
     return plan;
 }
 
@@ -71,7 +81,8 @@ std::vector<std::string>
 Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const Plan& plan, VideoEncoder encoder) {
     std::vector<std::string> arguments{"-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats"};
     if (plan.audioOnly) {
-        arguments.insert(arguments.end(), {"-i", source.string(), "-map", "0:a:0"});
+        arguments.insert(arguments.end(),
+                         {"-i", source.string(), "-map", "0:a:0", "-map_metadata", "0", "-map_chapters", "0"});
         if (plan.copyAudio)
             arguments.insert(arguments.end(), {"-c:a", "copy"});
         else
@@ -81,10 +92,16 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
     }
     if (plan.hardwareDecode)
         arguments.insert(arguments.end(), {"-hwaccel", "vaapi"});
-    arguments.insert(arguments.end(), {"-i", source.string(), "-map", "0:v:0", "-map", "0:a:0?"});
+    // The page's title, link and date and the chapters that yt-dlp wrote stay in the MP4.
+    arguments.insert(
+        arguments.end(),
+        {"-i", source.string(), "-map", "0:v:0", "-map", "0:a:0?", "-map_metadata", "0", "-map_chapters", "0"});
     switch (encoder) {
     case VideoEncoder::copy:
         arguments.insert(arguments.end(), {"-c:v", "copy"});
+        // ffmpeg's default "hev1" plays in no Apple player; "hvc1" plays everywhere.
+        if (plan.tagHvc1)
+            arguments.insert(arguments.end(), {"-tag:v", "hvc1"});
         break;
     case VideoEncoder::hardware:
         arguments.insert(arguments.end(),
@@ -98,9 +115,21 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
                           "24"});
         break;
     case VideoEncoder::software:
-        arguments.insert(
-            arguments.end(),
-            {"-vf", evenSize, "-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt", "yuv420p"});
+        arguments.insert(arguments.end(),
+                         {"-vf",
+                          plan.toneMap ? std::string(evenSize) + "," + toneMapToSdr : std::string(evenSize),
+                          "-c:v",
+                          "libx264",
+                          "-preset",
+                          "veryfast",
+                          "-crf",
+                          "20",
+                          "-pix_fmt",
+                          "yuv420p"});
+        // Said outright: ffmpeg would otherwise copy the source's HDR tags onto the SDR picture.
+        if (plan.toneMap)
+            arguments.insert(arguments.end(),
+                             {"-color_primaries", "bt709", "-color_trc", "bt709", "-colorspace", "bt709"});
         break;
     }
     if (plan.copyAudio)
@@ -209,10 +238,11 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
     };
 
     // Without a device that initialises, the hardware attempt could only fail: libx264 at once.
+    // The tone-map is a software filter chain, so an HDR source goes to libx264 as well.
     const bool copying = decided.copyVideo || decided.audioOnly;
-    const VideoEncoder firstEncoder = copying                   ? VideoEncoder::copy
-                                      : HardwareVideo::usable() ? VideoEncoder::hardware
-                                                                : VideoEncoder::software;
+    const VideoEncoder firstEncoder = copying                                       ? VideoEncoder::copy
+                                      : !decided.toneMap && HardwareVideo::usable() ? VideoEncoder::hardware
+                                                                                    : VideoEncoder::software;
     const ToolProcessResult first = runAttempt(firstEncoder);
     if (succeeded(first))
         return {output, decided.audioOnly ? !decided.copyAudio : !decided.copyVideo};

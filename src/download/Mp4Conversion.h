@@ -23,6 +23,8 @@ struct Plan {
     bool copyAudio = false;      // no audio, or an audio codec an MP4 takes as it is
     bool hardwareDecode = false; // re-encoding, and the hardware decodes the source's codec
     bool audioOnly = false;      // no video stream but an audio stream: the result is an M4A
+    bool tagHvc1 = false;        // the copied video is HEVC: tagged "hvc1", as Apple's players need
+    bool toneMap = false;        // re-encoding PQ or HLG video: tone-mapped to BT.709 SDR, in software
 
     bool operator==(const Plan&) const = default;
 };
@@ -37,8 +39,8 @@ struct Result {
 Plan plan(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
 
 // Whether the file already is what a conversion would make, so none is needed: an MP4 whose video
-// is allowed and whose audio (if any) may stay, or, without video, an M4A whose audio may stay.
-// Pure; asks the hardware nothing.
+// is allowed (and, for HEVC, not tagged "hev1") and whose audio (if any) may stay, or, without
+// video, an M4A whose audio may stay. Pure; asks the hardware nothing.
 bool alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo);
 
 // "T.webm" gives "T.mp4"; "T.mp4" gives "T.h264.mp4", so the source is never overwritten.
@@ -46,10 +48,11 @@ bool alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVi
 std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);
 
 // One ffmpeg argument list: "-progress pipe:1 -nostats" (progress on standard output, none on
-// standard error) first, then the input. The video group follows the encoder; both encoders crop
-// an odd width or height to the even size below it. The rest follows the plan. An
-// audio-only plan maps the first audio stream alone and writes it with the MP4 muxer (the M4A
-// one refuses MP3); the encoder is then ignored.
+// standard error) first, then the input, and the source's global metadata and chapters kept. The
+// video group follows the encoder; both encoders crop an odd width or height to the even size
+// below it; the software encoder tone-maps an HDR source when the plan says so. The rest follows
+// the plan. An audio-only plan maps the first audio stream alone and writes it with the MP4 muxer
+// (the M4A one refuses MP3); the encoder is then ignored.
 std::vector<std::string> arguments(const std::filesystem::path& source,
                                    const std::filesystem::path& output,
                                    const Plan& plan,
@@ -66,7 +69,7 @@ std::string failureSummary(std::string_view standardError);
 bool outputUnfinished(std::string_view standardError);
 
 // Runs ffmpeg and blocks until it ends: when re-encoding with a usable VA-API device, the hardware
-// encoder first and libx264 when it fails; without one, libx264 alone. The
+// encoder first and libx264 when it fails; without one, or to tone-map, libx264 alone. The
 // source is left in place; whatever a failed or stopped attempt wrote at the output path is
 // removed. A stop request ends the running ffmpeg and throws OperationCancelled, so no second
 // attempt starts. Throws DownloadError::conversionFailed with failureSummary of the failed

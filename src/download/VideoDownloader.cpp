@@ -81,7 +81,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
         const std::set<std::string> allowedVideo = MediaProbe::allowedVideoCodecs(compatibleMP4);
         report(DownloadStep::probing);
         const MediaProbe probe = MediaProbe::probe(downloaded, run);
-        // With Compatible, H.264 that many players cannot decode (High 10, 4:2:2, 4:4:4) is
+        // With Compatible, H.264 that many players cannot decode (High 10, 4:2:2, 4:4:4, HDR) is
         // re-encoded like a codec outside the set.
         const std::set<std::string> allowedHere = probe.narrowedFor(allowedVideo, compatibleMP4);
         if (Mp4Conversion::alreadyFits(probe, allowedHere))

@@ -131,6 +131,11 @@ std::vector<std::string> YtdlpInvocation::arguments(
         "before_dl:" + YtdlpProgressParser::formatsTemplate(),
         "--print",
         "after_move:filepath",
+        // The file says what it is: the page's title, uploader, date, description and link (as
+        // "comment") and its chapters, written by one ffmpeg copy pass after the merge. The MP4
+        // step keeps them.
+        "--embed-metadata",
+        "--embed-chapters",
     };
     for (std::string& argument : FormatSelection::formatArguments(quality, preferMP4, compatible))
         arguments.push_back(std::move(argument));

@@ -65,6 +65,12 @@ INSTANTIATE_TEST_SUITE_P(
                   R"("codec_name":"mjpeg","disposition":{"default":0,"attached_pic":1}},)"
                   R"({"codec_type":"video","codec_name":"h264","disposition":{"attached_pic":0}}]})",
                   {"mp3", "h264", "mp3"}},
+        ReportRow{"tagAndColoursOfTheFirstVideo",
+                  "/w/a.mp4",
+                  R"({"streams":[{"codec_type":"video","codec_name":"hevc","codec_tag_string":"hev1",)"
+                  R"("color_transfer":"smpte2084","color_primaries":"bt2020"},)"
+                  R"({"codec_type":"video","codec_name":"h264","color_transfer":"bt709"}]})",
+                  {"mp4", "hevc", std::nullopt, {}, {}, {}, "hev1", "smpte2084", "bt2020"}},
         ReportRow{"otherKeysIgnored",
                   "/w/a.mp4",
                   R"({"format":{},"streams":[{"codec_type":"Video","codec_name":"h264"}]})",

@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
     ConversionPlan,
     testing::Values(
         PlanRow{"copyCopy", {"mkv", "h264", "aac"}, compatibleSet, true, {true, true, false}},
-        PlanRow{"copyReencodeAudio", {"webm", "hevc", "opus"}, compatibleSet, true, {true, false, false}},
+        PlanRow{"copyReencodeAudio", {"webm", "hevc", "opus"}, compatibleSet, true, {true, false, false, false, true}},
         PlanRow{"reencodeCopyAudio", {"mkv", "vp9", "mp3"}, compatibleSet, true, {false, true, true}},
         PlanRow{"reencodeBothNoHardware", {"webm", "vp9", "opus"}, compatibleSet, false, {false, false, false}},
         PlanRow{
@@ -87,6 +87,18 @@ INSTANTIATE_TEST_SUITE_P(
         PlanRow{"audioOnlyMp3Copied", {"mp3", std::nullopt, "mp3"}, compatibleSet, true, {false, true, false, true}},
         PlanRow{
             "audioOnlyOpusReencoded", {"opus", std::nullopt, "opus"}, compatibleSet, true, {false, false, false, true}},
+        // HEVC keeps its picture but gets the tag Apple's players need; HDR is tone-mapped in software.
+        PlanRow{"hevcCopiedAsHvc1", {"mkv", "hevc", "aac"}, compatibleSet, true, {true, true, false, false, true}},
+        PlanRow{"hdrToneMappedWithoutHardware",
+                {"webm", "vp9", "opus", {}, {}, {}, {}, "smpte2084"},
+                compatibleSet,
+                true,
+                {false, false, false, false, false, true}},
+        PlanRow{"hlgHevcCopiedAsItIs",
+                {"mkv", "hevc", "aac", {}, {}, {}, {}, "arib-std-b67"},
+                compatibleSet,
+                true,
+                {true, true, false, false, true, false}},
         PlanRow{"nothingAtAllIsNoAudioOnly",
                 {"bin", std::nullopt, std::nullopt},
                 compatibleSet,
@@ -128,7 +140,9 @@ INSTANTIATE_TEST_SUITE_P(
                     FitRow{"mp3Alone", {"mp3", std::nullopt, "mp3"}, compatibleSet, false},
                     FitRow{"mp4AudioAlone", {"mp4", std::nullopt, "aac"}, compatibleSet, false},
                     FitRow{"m4aWithVideo", {"m4a", "h264", "aac"}, compatibleSet, false},
-                    FitRow{"mp4WithNoStreams", {"mp4", std::nullopt, std::nullopt}, compatibleSet, false}),
+                    FitRow{"mp4WithNoStreams", {"mp4", std::nullopt, std::nullopt}, compatibleSet, false},
+                    FitRow{"mp4Hev1", {"mp4", "hevc", "aac", {}, {}, {}, "hev1"}, compatibleSet, false},
+                    FitRow{"mp4Hvc1", {"mp4", "hevc", "aac", {}, {}, {}, "hvc1"}, compatibleSet, true}),
     [](const testing::TestParamInfo<FitRow>& row) { return std::string(row.param.name); });
 
 TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
@@ -143,8 +157,20 @@ TEST(Mp4Conversion, OutputSitsNextToTheSourceAndNeverOnIt) {
 TEST(Mp4Conversion, AudioOnlyMapsTheFirstAudioStreamIntoTheMp4Muxer) {
     const Plan copy{false, true, false, true};
     const Plan reencode{false, false, false, true};
-    const std::vector<std::string> head{
-        "-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats", "-i", "/w/a.mp3", "-map", "0:a:0"};
+    const std::vector<std::string> head{"-hide_banner",
+                                        "-nostdin",
+                                        "-y",
+                                        "-progress",
+                                        "pipe:1",
+                                        "-nostats",
+                                        "-i",
+                                        "/w/a.mp3",
+                                        "-map",
+                                        "0:a:0",
+                                        "-map_metadata",
+                                        "0",
+                                        "-map_chapters",
+                                        "0"};
     const std::vector<std::string> tail{"-movflags", "+faststart", "-f", "mp4", "/w/a.m4a"};
     EXPECT_EQ(Mp4Conversion::arguments("/w/a.mp3", "/w/a.m4a", copy, Mp4Conversion::VideoEncoder::hardware),
               join({head, {"-c:a", "copy"}, tail}));
@@ -345,7 +371,11 @@ TEST(Mp4Conversion, HardwareFailureRemovesItsOutputAndRetriesInSoftwareKeepingTh
                                         "-map",
                                         "0:v:0",
                                         "-map",
-                                        "0:a:0?"};
+                                        "0:a:0?",
+                                        "-map_metadata",
+                                        "0",
+                                        "-map_chapters",
+                                        "0"};
     const std::vector<std::string> tail{"-c:a", "aac", "-b:a", "192k", "-movflags", "+faststart", result.file.string()};
     const std::vector<std::string> evenSize{"-vf", "crop=trunc(iw/2)*2:trunc(ih/2)*2:0:0"};
     EXPECT_EQ(DownloadFakes::recordedArguments("ffmpeg.1"),
@@ -426,6 +456,10 @@ TEST(Mp4Conversion, CopyingRunsOnceAndFailsWithItsSummary) {
                                         "0:v:0",
                                         "-map",
                                         "0:a:0?",
+                                        "-map_metadata",
+                                        "0",
+                                        "-map_chapters",
+                                        "0",
                                         "-c:v",
                                         "copy",
                                         "-c:a",
@@ -470,4 +504,16 @@ TEST(Mp4Conversion, BothAttemptsFailingReportsTheSecond) {
     ASSERT_FALSE(second.empty());
     EXPECT_EQ(second.back(), (source.parent_path() / "T.h264.mp4").string());
     EXPECT_TRUE(std::find(second.begin(), second.end(), "-hwaccel") == second.end());
+}
+
+TEST(Mp4Conversion, HdrSkipsTheHardwareEncoderForTheToneMap) {
+    HardwareForTest hardware(true);
+    DownloadFakes::clearRecords();
+    DownloadFakes::installFfmpeg("case \" $* \" in *h264_vaapi*|*-hwaccel*) exit 1;; *tonemap*) : > \"$out\";; esac\n");
+    const fs::path source = Sandbox::makeTempFolder("conv") / "T.webm";
+    writeFile(source, "webm");
+    MediaProbe hdr{"webm", "vp9", "opus"};
+    hdr.colorTransfer = "arib-std-b67";
+    EXPECT_TRUE(Mp4Conversion::makeMP4(source, hdr, compatibleSet).reencoded);
+    EXPECT_FALSE(fs::exists(DownloadFakes::recordPath("ffmpeg.2")));
 }

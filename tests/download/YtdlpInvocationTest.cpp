@@ -79,6 +79,8 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "before_dl:tallowin-progress formats %(format_id)s",
         "--print",
         "after_move:filepath",
+        "--embed-metadata",
+        "--embed-chapters",
         "--format",
         "bv*[vcodec~='^(avc1|h264|hev1|hvc1)'][ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/"
         "bv*[ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/bv*[ext=mp4][height<=720]+ba[ext=m4a]/"
@@ -98,7 +100,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 35u);
+    ASSERT_EQ(arguments.size(), 38u);
     EXPECT_EQ(arguments.back(), ".tallowin-link");
     EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v\n");
 }

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <functional>
 #include <mutex>
 
@@ -53,6 +54,39 @@ std::vector<std::string> with(std::vector<std::string> video, const std::vector<
 const std::vector<std::string> aac{"-c:a", "aac", "-b:a", "64k"};
 const std::vector<std::string> opus{"-c:a", "libopus", "-b:a", "48k"};
 
+// 10-bit BT.2020 with an HDR transfer (libvpx picks profile 2 for 10 bits).
+std::vector<std::string> hdr(const std::string& transfer) {
+    return {"-pix_fmt", "yuv420p10le", "-color_primaries", "bt2020", "-color_trc", transfer, "-colorspace", "bt2020nc"};
+}
+
+// Two seconds in Matroska with two chapters, "Hello" and "Questions".
+void makeTalk(const fs::path& file, const std::vector<std::string>& codecs) {
+    fs::create_directories(file.parent_path());
+    const fs::path chapters = file.string() + ".chapters";
+    std::ofstream(chapters) << ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1000\ntitle=Hello\n"
+                               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1000\nEND=2000\ntitle=Questions\n";
+    // ffmpeg options stay beside their values.
+    // clang-format off
+    std::vector<std::string> arguments{"-f", "lavfi", "-i", "testsrc2=rate=25:duration=2:size=320x180",
+                                       "-f", "lavfi", "-i", "sine=frequency=440:duration=2",
+                                       "-i", chapters.string(), "-map", "0:v", "-map", "1:a", "-map_chapters", "2"};
+    // clang-format on
+    arguments.insert(arguments.end(), codecs.begin(), codecs.end());
+    arguments.push_back(file.string());
+    makeWithFfmpeg(arguments);
+}
+
+} // namespace
+
+std::string pageFor(const std::string& videoUrl, const std::string& title) {
+    return "<!doctype html><html><head><meta charset=\"utf-8\"><title>" + title +
+           "</title><script type=\"application/ld+json\">{\"@context\": \"https://schema.org\", "
+           "\"@type\": \"VideoObject\", \"name\": \"" +
+           title + "\", \"contentUrl\": \"" + videoUrl + "\"}</script></head><body></body></html>\n";
+}
+
+namespace {
+
 // One recipe per fixture: the table the fixtures' users (such as the probe comparison) walk.
 struct Recipe {
     std::string name;
@@ -81,6 +115,24 @@ const std::vector<Recipe>& recipes() {
         {"h264/yuv420p.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv420p"}, aac)); }},
         {"h264/yuv420p10le.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv420p10le"}, aac)); }},
         {"h264/yuv444p.mkv", [](const fs::path& file) { makeClip(file, with({"-c:v", "libx264", "-pix_fmt", "yuv444p"}, aac)); }},
+        {"hev1.mp4", [](const fs::path& file) {
+             makeClip(file, with({"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=error"}, aac));
+         }},
+        {"hdr/pq.webm", [](const fs::path& file) { makeClip(file, with(with(vp9, hdr("smpte2084")), opus)); }},
+        {"hdr/hlg.webm", [](const fs::path& file) { makeClip(file, with(with(av1, hdr("arib-std-b67")), opus)); }},
+        // Two renditions of one height: SDR and HDR, which yt-dlp tells apart by their codec strings.
+        {"hdr/manifest.mpd", [](const fs::path& file) {
+             fs::create_directories(file.parent_path());
+             makeWithFfmpeg({"-f", "lavfi", "-i", "testsrc2=size=320x180:rate=25:duration=3", "-f", "lavfi", "-i",
+                             "sine=frequency=440:duration=3", "-map", "0:v", "-map", "0:v", "-map", "1:a",
+                             "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "200k", "-g", "25",
+                             "-pix_fmt:v:0", "yuv420p", "-pix_fmt:v:1", "yuv420p10le",
+                             "-color_primaries:v:1", "bt2020", "-color_trc:v:1", "smpte2084", "-colorspace:v:1",
+                             "bt2020nc", "-c:a", "aac", "-b:a", "64k", "-f", "dash", "-seg_duration", "1",
+                             "-adaptation_sets", "id=0,streams=v id=1,streams=a", file.string()});
+         }},
+        {"talk/h264.mkv", [](const fs::path& file) { makeTalk(file, with(h264, aac)); }},
+        {"talk/vp9.mkv", [](const fs::path& file) { makeTalk(file, with(vp9, opus)); }},
         {"audio.m4a", [](const fs::path& file) {
              makeWithFfmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=2", "-c:a", "aac", file.string()});
          }},
@@ -140,8 +192,9 @@ fs::path fixture(const std::string& name) {
 }
 
 Streams streamsOf(const fs::path& file) {
-    const auto result = ToolProcess::run(BundledTools::ffprobe(),
-                                         {"-v", "error", "-print_format", "json", "-show_streams", file.string()});
+    const auto result = ToolProcess::run(
+        BundledTools::ffprobe(),
+        {"-v", "error", "-print_format", "json", "-show_streams", "-show_format", "-show_chapters", file.string()});
     Streams streams;
     if (result.status != 0) {
         ADD_FAILURE() << "ffprobe failed on " << file << ": " << result.standardError;
@@ -157,11 +210,18 @@ Streams streamsOf(const fs::path& file) {
                 streams.height = stream.value("height", 0);
                 streams.shape = stream.value("profile", "") + " " + stream.value("pix_fmt", "") + " " +
                                 std::to_string(stream.value("width", 0)) + "x" + std::to_string(streams.height);
+                streams.tag = stream.value("codec_tag_string", "");
+                streams.transfer = stream.value("color_transfer", "");
             }
         } else if (type == "audio" && !streams.audio) {
             streams.audio = name;
         }
     }
+    const nlohmann::json tags =
+        report.value("format", nlohmann::json::object()).value("tags", nlohmann::json::object());
+    streams.title = tags.value("title", "");
+    streams.comment = tags.value("comment", "");
+    streams.chapters = static_cast<int>(report.value("chapters", nlohmann::json::array()).size());
     return streams;
 }
 

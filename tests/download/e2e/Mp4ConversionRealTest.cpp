@@ -31,6 +31,9 @@ MediaProbe codecsOf(MediaProbe probe) {
     probe.durationSeconds.reset();
     probe.videoProfile.reset();
     probe.videoPixelFormat.reset();
+    probe.videoCodecTag.reset();
+    probe.colorTransfer.reset();
+    probe.colorPrimaries.reset();
     return probe;
 }
 

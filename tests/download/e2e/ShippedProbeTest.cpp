@@ -24,7 +24,14 @@ nlohmann::json fieldsOf(const fs::path& probe, const fs::path& file) {
     const nlohmann::json report = nlohmann::json::parse(result.standardOutput);
     for (const auto& stream : report.value("streams", nlohmann::json::array())) {
         nlohmann::json kept;
-        for (const char* key : {"codec_name", "codec_type", "profile", "pix_fmt", "disposition"})
+        for (const char* key : {"codec_name",
+                                "codec_type",
+                                "profile",
+                                "pix_fmt",
+                                "disposition",
+                                "codec_tag_string",
+                                "color_transfer",
+                                "color_primaries"})
             kept[key] = stream.value(key, nlohmann::json());
         fields["streams"].push_back(kept);
     }

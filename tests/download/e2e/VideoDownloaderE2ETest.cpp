@@ -3,6 +3,7 @@
 #include "download/DownloadError.h"
 #include "download/VideoDownloader.h"
 
+#include "Players.h"
 #include "ServedMediaTest.h"
 #include "support/Sandbox.h"
 #include "tools/BundledTools.h"
@@ -43,6 +44,12 @@ struct PipelineRow {
     bool wasConverted;
     bool wasRemuxed;
     std::string shape{}; // "<profile> <pix_fmt> <width>x<height>" of the video, checked when given
+    std::string tag{};   // the video's codec tag, checked when given
+    // The video's color_transfer, checked when given ("" for unset): bt709 after a tone-map.
+    const char* transfer = nullptr;
+    bool played = false;         // mpv, GStreamer and headless Chromium play the file to its end
+    const char* title = nullptr; // when given: a page with this title offers the video; the file
+                                 // has the title, the page's link as comment, and two chapters
 };
 
 // Names the row in test listings instead of dumping its bytes.
@@ -57,8 +64,14 @@ class PipelineRows : public PipelineEndToEnd, public testing::WithParamInterface
 TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
     const PipelineRow& row = GetParam();
     MediaFixtures::fixture(row.path.substr(1));
-    const DownloadedVideo video =
-        VideoDownloader::download(url(row.path), row.quality, row.forceMP4, row.compatibleMP4);
+    // A titled row downloads a page that offers the fixture.
+    const std::string link = row.title ? url(row.path + ".html") : url(row.path);
+    if (row.title) {
+        HttpRoute page = HttpRoute::answer(200, MediaFixtures::pageFor(url(row.path), row.title));
+        page.headers["Content-Type"] = "text/html; charset=utf-8";
+        s_server->route(row.path + ".html", page);
+    }
+    const DownloadedVideo video = VideoDownloader::download(link, row.quality, row.forceMP4, row.compatibleMP4);
     EXPECT_EQ(video.fileURL.extension(), row.extension) << video.fileURL;
     EXPECT_EQ(video.wasConverted, row.wasConverted);
     EXPECT_EQ(video.wasRemuxed, row.wasRemuxed);
@@ -67,11 +80,31 @@ TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
     EXPECT_EQ(streams.audio, row.audio);
     EXPECT_EQ(streams.height, row.height);
     EXPECT_TRUE(row.shape.empty() || streams.shape == row.shape) << streams.shape;
+    EXPECT_TRUE(row.tag.empty() || streams.tag == row.tag) << streams.tag;
+    if (row.transfer) {
+        EXPECT_EQ(streams.transfer, row.transfer);
+    }
+    if (row.title) {
+        EXPECT_EQ(streams.title, row.title);
+        EXPECT_EQ(streams.comment, link);
+        EXPECT_EQ(streams.chapters, 2);
+    }
     const auto decoded =
         ToolProcess::run(BundledTools::ffmpeg(), {"-v", "error", "-i", video.fileURL.string(), "-f", "null", "-"});
     EXPECT_EQ(decoded.status, 0);
     EXPECT_EQ(decoded.standardError, "");
     expectAloneInWorkFolder(video);
+    if (!row.played)
+        return;
+    std::string missing;
+    for (const Players::Verdict& verdict : Players::playToEnd(video.fileURL, *s_server, MediaFixtures::folder())) {
+        if (verdict.missing)
+            missing += verdict.said + "; ";
+        else
+            EXPECT_TRUE(verdict.playedToEnd) << verdict.player << ": " << verdict.said;
+    }
+    if (!missing.empty())
+        GTEST_SKIP() << missing;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -199,7 +232,34 @@ INSTANTIATE_TEST_SUITE_P(
         PipelineRow{"high444Compatible", "/h264/yuv444p.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
                     "aac", 180, true, false, "High yuv420p 320x180"},
         PipelineRow{"high420Compatible", "/h264/yuv420p.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
-                    "aac", 180, false, true, "High yuv420p 320x180"}),
+                    "aac", 180, false, true, "High yuv420p 320x180"},
+        // HEVC leaves tagged hvc1, which Apple's players need; an hev1 MP4 is repackaged for it.
+        PipelineRow{"hevcTaggedHvc1", "/hevc.mkv", VideoQuality::highest, true, false, ".mp4", "hevc", "aac", 180,
+                    false, true, "", "hvc1"},
+        PipelineRow{"hevcTaggedHvc1Compatible", "/hevc.mkv", VideoQuality::highest, true, true, ".mp4", "hevc",
+                    "aac", 180, false, true, "", "hvc1"},
+        PipelineRow{"hev1Repackaged", "/hev1.mp4", VideoQuality::highest, true, false, ".mp4", "hevc", "aac", 180,
+                    false, true, "", "hvc1"},
+        // HDR becomes SDR H.264 tagged BT.709, never 8-bit video that says PQ or HLG.
+        PipelineRow{"pqToneMapped", "/hdr/pq.webm", VideoQuality::highest, true, false, ".mp4", "h264", "aac", 180,
+                    true, false, "High yuv420p 320x180", "", "bt709", true},
+        PipelineRow{"pqToneMappedCompatible", "/hdr/pq.webm", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, true, false, "High yuv420p 320x180", "", "bt709", true},
+        PipelineRow{"hlgToneMapped", "/hdr/hlg.webm", VideoQuality::highest, true, false, ".mp4", "h264", "aac",
+                    180, true, false, "High yuv420p 320x180", "", "bt709", true},
+        PipelineRow{"hlgToneMappedCompatible", "/hdr/hlg.webm", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, true, false, "High yuv420p 320x180", "", "bt709", true},
+        // Same height in SDR and HDR: yt-dlp's own order takes HDR (tone-mapped here); Compatible
+        // takes SDR, whose untagged picture needs no tone-map.
+        PipelineRow{"dashHdrPlainTakesHdr", "/hdr/manifest.mpd", VideoQuality::highest, true, false, ".mp4",
+                    "h264", "aac", 180, true, false, "", "", "bt709"},
+        PipelineRow{"dashHdrCompatibleTakesSdr", "/hdr/manifest.mpd", VideoQuality::highest, true, true, ".mp4",
+                    "h264", "aac", 180, true, false, "", "", ""},
+        // The page's title, its link and the video's chapters survive a repackage and a conversion.
+        PipelineRow{"talkRepackaged", "/talk/h264.mkv", VideoQuality::highest, true, false, ".mp4", "h264",
+                    "aac", 180, false, true, "", "", nullptr, false, "Caf\u00e9 talk"},
+        PipelineRow{"talkConverted", "/talk/vp9.mkv", VideoQuality::highest, true, true, ".mp4", "h264",
+                    "aac", 180, true, false, "", "", nullptr, false, "Caf\u00e9 talk"}),
     // clang-format on
     [](const testing::TestParamInfo<PipelineRow>& test) { return std::string(test.param.name); });
 
