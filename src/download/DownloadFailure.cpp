@@ -139,7 +139,7 @@ std::vector<std::pair<std::string, int>> pieceLines(std::string_view standardErr
         if (!line.starts_with("ERROR:"))
             continue;
         const std::string text = Text::afterLastCarriageReturn(line.substr(6));
-        const std::string lower = lowerAscii(text);
+        const std::string lower = Ascii::lower(text);
         const size_t got = lower.find("got error: http error ");
         const int status = got == std::string::npos ? 0 : httpErrorStatus(lower.substr(got));
         const bool refused = status >= 400 && status < 500;
