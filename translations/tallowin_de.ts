@@ -82,8 +82,8 @@
         <translation>yt-dlp kann aus diesem Link kein Video speichern.</translation>
     </message>
     <message>
-        <source>This video needs a signed-in account, which Tallowin does not use.</source>
-        <translation>Dieses Video verlangt ein angemeldetes Konto, das Tallowin nicht verwendet.</translation>
+        <source>The site wants you signed in to get this video.</source>
+        <translation>Für dieses Video verlangt die Website, dass Sie angemeldet sind.</translation>
     </message>
     <message>
         <source>This video is private.</source>

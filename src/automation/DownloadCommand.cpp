@@ -17,6 +17,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -34,6 +35,13 @@ constexpr const char* forceMP4Description =
     "Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware "
     "decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with "
     "ffmpeg.";
+constexpr const char* signInDescription =
+    "Download signed in, for a video that needs an account, an age, a membership or the site's check that you are "
+    "not a bot: yt-dlp reads the cookies of your own browser's session for this call (the one that \"tallowin-cli "
+    "download\" without this option names when it may help). BROWSER is one of brave, chrome, chromium, edge, "
+    "firefox, opera, safari, vivaldi, whale; PROFILE a profile's name or folder (default: the most recently used); "
+    "KEYRING one of basictext, gnomekeyring, kwallet, kwallet5, kwallet6; CONTAINER a Firefox container. Tallowin "
+    "itself never reads, prints or keeps a cookie.";
 constexpr const char* compatibleDescription =
     "Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, "
     "and larger files.";
@@ -99,6 +107,9 @@ DownloadCommand::DownloadCommand(CLI::App& app)
     m_command->add_flag(
         "--json", m_json, "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed).");
     m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
+    m_command->add_option("--cookies-from-browser", m_cookiesFromBrowser, signInDescription)
+        ->type_name("BROWSER[+KEYRING][:PROFILE][::CONTAINER]")
+        ->take_last();
 }
 
 bool DownloadCommand::selected() const {
@@ -126,6 +137,14 @@ int DownloadCommand::run(StopOnSignal& stop) {
         printError("Not a quality: " + m_quality + ". One of: " + QualityName::choices() + ".");
         return 1;
     }
+    if (m_command->count("--cookies-from-browser") > 0) {
+        try {
+            m_signIn = BrowserSignIn::parse(m_cookiesFromBrowser);
+        } catch (const std::invalid_argument& error) {
+            printError(error.what());
+            return 1;
+        }
+    }
     int status = 0;
     for (std::size_t i = 0; i < urls.size(); ++i) {
         const bool several = urls.size() > 1;
@@ -136,10 +155,9 @@ int DownloadCommand::run(StopOnSignal& stop) {
             } catch (const OperationCancelled&) {
                 throw;
             } catch (const std::exception& error) {
-                if (!several)
-                    throw;
-                // The link first, then what the error says, with its plain sentence and hint.
-                throw std::runtime_error(m_urls[i] + ": " + FailureReport::text(error));
+                // What the error says, with its plain sentence and hints; after the link when there are several.
+                const std::string text = FailureReport::text(error, true, std::chrono::system_clock::now(), m_signIn);
+                throw std::runtime_error(several ? m_urls[i] + ": " + text : text);
             }
         });
         if (stop.interrupted())
@@ -167,7 +185,8 @@ DownloadCommand::runPipeline(const std::string& url, VideoQuality quality, std::
         m_compatibleMP4,
         std::move(stopToken),
         [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
-        onProgress);
+        onProgress,
+        m_signIn);
 }
 
 std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {

@@ -47,7 +47,12 @@ constexpr std::array markers{
     Marker{FailureKind::signInNeeded, "only available for registered users"},
     Marker{FailureKind::signInNeeded, "for the authentication"},
     Marker{FailureKind::signInNeeded, "to provide account credentials"},
-    Marker{FailureKind::signInNeeded, "sign in to confirm"},
+    Marker{FailureKind::signInNeeded, "sign in to confirm"}, // YouTube's bot check and age gate
+    Marker{FailureKind::signInNeeded, "not a bot"},
+    Marker{FailureKind::signInNeeded, "confirm your age"},
+    Marker{FailureKind::signInNeeded, "age-restricted"},
+    Marker{FailureKind::signInNeeded, "age restricted"},
+    Marker{FailureKind::signInNeeded, "inappropriate for some users"},
     Marker{FailureKind::signInNeeded, "login required"},
     Marker{FailureKind::signInNeeded, "requires login"},
     Marker{FailureKind::signInNeeded, "requires authentication"},
@@ -155,6 +160,8 @@ DownloadFailure DownloadFailure::classify(std::string_view standardError, int st
         if (text.find(marker.text) != std::string::npos)
             return {marker.kind, marker.kind == FailureKind::refusedBySite ? http : 0};
     }
+    if (http == 401)
+        return {FailureKind::signInNeeded, http};
     if (http == 403 || http == 429)
         return {FailureKind::refusedBySite, http};
     if (containsAny(text, unexpectedMarkers) || containsAny(lowerAscii(standardError), challengeMarkers))
@@ -176,8 +183,7 @@ const char* DownloadFailure::sentence() const {
     case FailureKind::unsupportedLink:
         return QT_TRANSLATE_NOOP("DownloadFailure", "yt-dlp does not know how to save a video from this link.");
     case FailureKind::signInNeeded:
-        return QT_TRANSLATE_NOOP("DownloadFailure",
-                                 "This video needs a signed-in account, which Tallowin does not use.");
+        return QT_TRANSLATE_NOOP("DownloadFailure", "The site wants you signed in to get this video.");
     case FailureKind::privateVideo:
         return QT_TRANSLATE_NOOP("DownloadFailure", "This video is private.");
     case FailureKind::unavailable:
@@ -194,6 +200,12 @@ const char* DownloadFailure::sentence() const {
         return QT_TRANSLATE_NOOP("DownloadFailure", "yt-dlp could not read this page. The site may have changed.");
     }
     return "";
+}
+
+bool DownloadFailure::signInMayHelp() const {
+    // A 403 is how many sites turn away a visitor without their session, for the page and the media alike.
+    return kind == FailureKind::signInNeeded || kind == FailureKind::privateVideo ||
+           (kind == FailureKind::refusedBySite && httpStatus == 403);
 }
 
 std::string DownloadFailure::withoutBugReport(std::string_view text) {

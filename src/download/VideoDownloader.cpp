@@ -35,7 +35,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
                                           bool compatibleMP4,
                                           std::stop_token stopToken,
                                           const std::function<void(DownloadStep)>& onStep,
-                                          const DownloadProgressHandler& onProgress) {
+                                          const DownloadProgressHandler& onProgress,
+                                          const std::optional<BrowserSignIn>& signIn) {
     ProgressThrottle throttle(onProgress);
     DownloadProgressHandler progress;
     if (onProgress)
@@ -63,8 +64,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
     fs::path downloaded; // yt-dlp's finished file, which a failure of a later step leaves in place
     try {
         report(DownloadStep::downloading);
-        downloaded =
-            YtdlpInvocation::run(active, url, work.path(), quality, forceMP4, forceMP4 && compatibleMP4, run, progress);
+        downloaded = YtdlpInvocation::run(
+            active, url, work.path(), quality, forceMP4, forceMP4 && compatibleMP4, run, progress, signIn);
         if (!forceMP4 || quality == VideoQuality::audioOnly)
             return {downloaded, false, false};
 

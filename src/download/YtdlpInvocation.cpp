@@ -79,8 +79,11 @@ bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
     return text.starts_with('~') || text.find('$') != std::string::npos;
 }
 
-std::vector<std::string>
-YtdlpInvocation::arguments(const std::string& url, VideoQuality quality, bool preferMP4, bool compatible) {
+std::vector<std::string> YtdlpInvocation::arguments(const std::string& url,
+                                                    VideoQuality quality,
+                                                    bool preferMP4,
+                                                    bool compatible,
+                                                    const std::optional<BrowserSignIn>& signIn) {
     const fs::path& helpers = BundledTools::helpersDirectory();
     std::vector<std::string> arguments{
         // The user's own configuration files and plugins are for their own runs, not ours.
@@ -123,6 +126,11 @@ YtdlpInvocation::arguments(const std::string& url, VideoQuality quality, bool pr
         "--print",
         "after_move:filepath",
     };
+    if (signIn) {
+        arguments.push_back("--cookies-from-browser");
+        arguments.push_back(
+            signIn->argument(signIn->profileNeedingLink() ? "./" + std::string(profileLinkName) : std::string()));
+    }
     for (std::string& argument : FormatSelection::formatArguments(quality, preferMP4, compatible))
         arguments.push_back(std::move(argument));
     arguments.push_back(url);
@@ -136,15 +144,23 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool preferMP4,
                               bool compatible,
                               std::stop_token stopToken,
-                              const DownloadProgressHandler& onProgress) {
-    const auto argumentList = arguments(url, quality, preferMP4, compatible);
+                              const DownloadProgressHandler& onProgress,
+                              const std::optional<BrowserSignIn>& signIn) {
+    const auto argumentList = arguments(url, quality, preferMP4, compatible, signIn);
     const fs::path& helpers = BundledTools::helpersDirectory();
     const fs::path link = workFolder / helpersLinkName;
     const bool linked = expandedByYtdlp(helpers);
     if (linked)
         fs::create_directory_symlink(fs::absolute(helpers), link);
+    const std::optional<fs::path> profile = signIn ? signIn->profileNeedingLink() : std::nullopt;
+    const fs::path profileLink = workFolder / profileLinkName;
+    if (profile)
+        fs::create_directory_symlink(*profile, profileLink);
     ytdlpLog()->info(
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
+    // The browser's name only: its profile's path may name the user, and a cookie never comes near us.
+    if (signIn)
+        ytdlpLog()->info("Signed in with the browser {}", signIn->browser);
     ToolProcessResult result;
     try {
         YtdlpProgressParser parser;
@@ -155,18 +171,26 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                     onProgress(*progress);
             };
         }
-        result =
-            ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
+        result = ToolProcess::run(installation.url,
+                                  argumentList,
+                                  workFolder,
+                                  std::move(stopToken),
+                                  std::nullopt,
+                                  onLine,
+                                  signIn ? BrowserSignIn::desktopEnvironment() : std::vector<std::string>{});
     } catch (...) {
         std::error_code ignored;
         if (linked)
             fs::remove(link, ignored);
+        if (profile)
+            fs::remove(profileLink, ignored);
         throw;
     }
-    if (linked) {
-        std::error_code ignored;
+    std::error_code ignored;
+    if (linked)
         fs::remove(link, ignored);
-    }
+    if (profile)
+        fs::remove(profileLink, ignored);
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
         const std::string summary = Text::summarize(standardError);

@@ -103,6 +103,7 @@ void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
         {"stallAfterBytes", route.stallAfterBytes},
         {"closeAfterBytes", route.closeAfterBytes},
         {"secondsPerChunk", route.secondsPerChunk},
+        {"requireCookie", route.requireCookie},
     };
     // Bodies travel as latin-1 text so that any byte survives JSON.
     std::string latin1;

@@ -16,6 +16,7 @@ struct HttpRoute {
     long long stallAfterBytes = -1; // send this many bytes, then hold the connection silent
     long long closeAfterBytes = -1; // send this many bytes, then close the connection
     double secondsPerChunk = 0;     // pause between 64 KiB chunks (a slow transfer)
+    std::string requireCookie;      // "name=value": without it in the request's Cookie header, 403
 
     // The common case: a status and a body, nothing else special.
     static HttpRoute answer(int status, std::string body) {
