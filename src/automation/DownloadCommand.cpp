@@ -37,11 +37,10 @@ constexpr const char* forceMP4Description =
     "ffmpeg.";
 constexpr const char* signInDescription =
     "Download signed in, for a video that needs an account, an age, a membership or the site's check that you are "
-    "not a bot: yt-dlp reads the cookies of your own browser's session for this call (the one that \"tallowin-cli "
-    "download\" without this option names when it may help). BROWSER is one of brave, chrome, chromium, edge, "
-    "firefox, opera, safari, vivaldi, whale; PROFILE a profile's name or folder (default: the most recently used); "
-    "KEYRING one of basictext, gnomekeyring, kwallet, kwallet5, kwallet6; CONTAINER a Firefox container. Tallowin "
-    "itself never reads, prints or keeps a cookie.";
+    "not a bot: yt-dlp reads your own browser's cookies for this call. BROWSER is one of brave, chrome, chromium, "
+    "edge, firefox, opera, safari, vivaldi, whale; PROFILE a profile's name or folder (default: the most recently "
+    "used); KEYRING one of basictext, gnomekeyring, kwallet, kwallet5, kwallet6; CONTAINER a Firefox container. "
+    "Tallowin itself never reads, prints or keeps a cookie.";
 constexpr const char* compatibleDescription =
     "Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, "
     "and larger files.";
