@@ -276,6 +276,10 @@
         <translation>yt-dlp aktualisieren und erneut versuchen</translation>
     </message>
     <message>
+        <source>Signed in with %1</source>
+        <translation>Angemeldet mit %1</translation>
+    </message>
+    <message>
         <source>Updates yt-dlp and, when a newer copy was installed, downloads the same link again with the same settings.</source>
         <translation>Aktualisiert yt-dlp und lädt, wenn eine neuere Version installiert wurde, denselben Link mit denselben Einstellungen erneut.</translation>
     </message>
@@ -353,6 +357,21 @@
     <message>
         <source>Repackaging as MP4…</source>
         <translation>Wird als MP4 neu verpackt…</translation>
+    </message>
+</context>
+<context>
+    <name>SignInRetryButton</name>
+    <message>
+        <source>Try Again Signed In</source>
+        <translation>Angemeldet erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Downloads the same link again with the same settings, signed in as you are in the browser you choose.</source>
+        <translation>Lädt denselben Link mit denselben Einstellungen erneut, angemeldet wie in dem Browser, den Sie wählen.</translation>
+    </message>
+    <message>
+        <source>No browser with a profile was found</source>
+        <translation>Kein Browser mit einem Profil gefunden</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "app/ElidedLabel.h"
 #include "app/FileRevealer.h"
+#include "app/SignInRetryButton.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
 #include "appcore/UserFolders.h"
@@ -80,6 +81,9 @@ DownloadOutcome::DownloadOutcome(DownloadTester& tester, Services services, QWid
     auto* layout = new QVBoxLayout(status);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    m_signedIn = WidgetLook::makeLabel(QString(), status, "statusSignedIn");
+    WidgetLook::apply(m_signedIn, Tone::secondary, Size::callout);
+    layout->addWidget(m_signedIn);
     auto* runningRow = new QHBoxLayout;
     runningRow->setContentsMargins(0, 0, 0, 0);
     runningRow->setSpacing(6);
@@ -217,10 +221,20 @@ QWidget* DownloadOutcome::makeFailedRow(QWidget* parent) {
         m_retryButton->setEnabled(false); // once per failure
         emit updateAndRetryRequested();
     });
+    m_signInButton = new SignInRetryButton(row);
+    connect(m_signInButton,
+            &SignInRetryButton::chosen,
+            this,
+            [this](const BrowserSignIn& signIn, const QString& label) { m_tester.retrySignedIn(signIn, label); });
     failed->addLayout(texts, 1);
     // A row of its own under the texts: beside them it would be measured without their wrapping.
-    rows->addWidget(m_retryButton, 0, Qt::AlignLeft);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_retryButton);
+    buttons->addWidget(m_signInButton);
+    buttons->addStretch(1);
+    rows->addLayout(buttons);
     QWidget::setTabOrder(m_failedText, m_retryButton);
+    QWidget::setTabOrder(m_retryButton, m_signInButton);
     return row;
 }
 
@@ -258,7 +272,11 @@ void DownloadOutcome::showState() {
         m_failedText->setText(state.message);
         m_retryButton->setVisible(state.updateAdvised);
         m_retryButton->setEnabled(true);
+        m_signInButton->setVisible(state.signInAdvised);
+        m_signInButton->setCurrent(m_tester.signInLabel());
     }
+    m_signedIn->setText(tr("Signed in with %1").arg(state.signedInWith));
+    m_signedIn->setVisible(state.kind != Kind::idle && !state.signedInWith.isEmpty());
     if (state.kind != m_announced) {
         auto say = [this](QWidget* live, const QString& text) {
             WidgetLook::announce(live, text);

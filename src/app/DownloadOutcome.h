@@ -15,6 +15,7 @@ class ElidedLabel;
 class QLabel;
 class QMenu;
 class QPushButton;
+class SignInRetryButton;
 class WrappingLabel;
 
 // The outcome of the download form: while it runs, its phase and progress; when it finished,
@@ -83,7 +84,9 @@ private:
     WrappingLabel* m_failedSentence = nullptr; // the cause in plain words, above the error
     WrappingLabel* m_failedText = nullptr;
     QPushButton* m_retryButton = nullptr;
-    WrappingLabel* m_declined = nullptr; // a link that arrived while a download ran
+    SignInRetryButton* m_signInButton = nullptr; // when the user's browser sign-in may let it through
+    QLabel* m_signedIn = nullptr;                // "Signed in with …" for a download that used a sign-in
+    WrappingLabel* m_declined = nullptr;         // a link that arrived while a download ran
     DownloadTester::State::Kind m_announced = DownloadTester::State::Kind::idle;
     WorkerRuns m_copies{this}; // "Save a Copy…"; joined (after a stop request) when the outcome goes
 };

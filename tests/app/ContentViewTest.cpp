@@ -9,12 +9,16 @@
 #include "appcore/DownloadTester.h"
 #include "appcore/ToolVersions.h"
 #include "appcore/YtdlpUpdater.h"
+#include "download/DownloadError.h"
+#include "support/Sandbox.h"
+#include "support/ScopedEnv.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -23,6 +27,7 @@
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -57,7 +62,8 @@ struct Harness {
     std::unique_ptr<YtdlpUpdater> updater;
     std::unique_ptr<DownloadTester> tester;
     std::unique_ptr<ToolVersions> versions;
-    std::unique_ptr<QWidget> host; // a plain top-level parent, as the window is
+    std::vector<std::optional<BrowserSignIn>> signIns; // each download's, in order
+    std::unique_ptr<QWidget> host;                     // a plain top-level parent, as the window is
     ContentView* view = nullptr;
 
     explicit Harness(bool answerLookups = true) {
@@ -82,10 +88,12 @@ struct Harness {
                                                          bool,
                                                          bool,
                                                          std::stop_token stop,
-                                                         const DownloadProgressHandler& onProgress) {
+                                                         const DownloadProgressHandler& onProgress,
+                                                         const std::optional<BrowserSignIn>& signIn) {
             {
                 std::lock_guard guard(mutex);
                 downloadProgress = onProgress;
+                signIns.push_back(signIn);
             }
             return downloads.wait(stop);
         });
@@ -432,6 +440,51 @@ private slots:
             h.child<QPushButton>("downloadCancelButton")->click();
             QCOMPARE(h.tester->state().kind, DownloadTester::State::Kind::idle);
         }
+    }
+
+    void botCheckOffersTryAgainSignedIn() {
+        // A home with a Firefox profile and two Chromium ones, as the browsers leave them.
+        const std::filesystem::path home = Sandbox::makeTempFolder("home");
+        for (const char* store : {".mozilla/firefox/ab1.default-release/cookies.sqlite",
+                                  ".config/chromium/Default/Cookies",
+                                  ".config/chromium/Profile 1/Network/Cookies"}) {
+            std::filesystem::create_directories((home / store).parent_path());
+            std::ofstream(home / store) << "x";
+        }
+        const ScopedEnv useHome("HOME", home.string());
+        const ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
+        Harness h;
+        h.child<QLineEdit>("urlField")->setText("https://example.com/v");
+        h.child<QPushButton>("downloadButton")->click();
+        QTRY_COMPARE(h.downloads.calls(), 1);
+        const std::string bot =
+            "ERROR: [youtube] x: Sign in to confirm you\u2019re not a bot. Use --cookies-from-browser";
+        h.downloads.answer(0, [&]() -> DownloadedVideo {
+            throw DownloadError::downloadFailed(bot.substr(7), DownloadFailure::classify(bot, 1));
+        });
+        QTRY_VERIFY(h.shown("signInRetryButton"));
+        QVERIFY(!h.shown("statusSignedIn"));
+        auto* menu = h.child<QMenu>("signInMenu");
+        emit menu->aboutToShow();
+        QStringList entries;
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        entries.sort();
+        QCOMPARE(entries, (QStringList{"Chromium: Default", "Chromium: Profile 1", "Firefox"}));
+        for (QAction* action : menu->actions())
+            if (action->text() == "Firefox")
+                action->trigger();
+        QTRY_COMPARE(h.downloads.calls(), 2);
+        QCOMPARE(h.child<QLabel>("statusSignedIn")->text(), QString("Signed in with Firefox"));
+        h.downloads.answer(1, [] { return DownloadedVideo{"/cache/w/clip.mp4", false, false}; });
+        QTRY_COMPARE(h.tester->state().kind, DownloadTester::State::Kind::finished);
+        QVERIFY(h.shown("statusSignedIn"));
+        // The choice holds for the rest of the run.
+        h.child<QPushButton>("downloadButton")->click();
+        QTRY_COMPARE(h.downloads.calls(), 3);
+        std::lock_guard guard(h.mutex);
+        const BrowserSignIn firefox{"firefox", "", (home / ".mozilla/firefox/ab1.default-release").string(), ""};
+        QCOMPARE(h.signIns, (std::vector<std::optional<BrowserSignIn>>{std::nullopt, firefox, firefox}));
     }
 
     void longFileNameIsShortenedInTheMiddle() {

@@ -81,7 +81,8 @@ int main(int argc, char* argv[]) {
                                      bool,
                                      bool,
                                      std::stop_token stop,
-                                     const DownloadProgressHandler& onProgress) -> DownloadedVideo {
+                                     const DownloadProgressHandler& onProgress,
+                                     const std::optional<BrowserSignIn>&) -> DownloadedVideo {
         if (state == "failed")
             throw DownloadError::downloadFailed(
                 "ERROR: [generic] Unable to download webpage: HTTP Error 404: Not Found (caused by "
