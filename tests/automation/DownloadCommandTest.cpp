@@ -96,10 +96,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--cookies-from-browser", "chromium+wallet", "https://a.test/v"},
                    "Not a keyring yt-dlp can read: wallet. One of: basictext, gnomekeyring, kwallet, kwallet5, "
                    "kwallet6."},
-        RefusedRow{"noBrowser",
-                   {"--cookies-from-browser", ":Default", "https://a.test/v"},
-                   "Not a browser to sign in with: :Default. Give BROWSER[+KEYRING][:PROFILE][::CONTAINER], such as "
-                   "firefox."},
         RefusedRow{
             "unknownQuality",
             {"--quality", "1081p", "https://a.test/v"},
