@@ -105,10 +105,6 @@
         <translation>yt-dlp kann aus diesem Link kein Video speichern.</translation>
     </message>
     <message>
-        <source>This video needs a signed-in account, which Tallowin does not use.</source>
-        <translation>Dieses Video verlangt ein angemeldetes Konto, das Tallowin nicht verwendet.</translation>
-    </message>
-    <message>
         <source>This video is private.</source>
         <translation>Dieses Video ist privat.</translation>
     </message>
@@ -143,6 +139,10 @@
     <message>
         <source>A piece of the video stream could not be downloaded, so no file was made rather than one with a gap.</source>
         <translation>Ein Stück des Videostroms konnte nicht geladen werden, daher wurde keine Datei erstellt statt einer mit einer Lücke.</translation>
+    </message>
+    <message>
+        <source>The site wants you signed in to get this video.</source>
+        <translation>Für dieses Video verlangt die Website, dass Sie angemeldet sind.</translation>
     </message>
 </context>
 <context>
@@ -365,6 +365,10 @@
         <source>Takes %1 off the list.</source>
         <translation>Nimmt %1 aus der Liste.</translation>
     </message>
+    <message>
+        <source>Signed in with %1</source>
+        <translation>Angemeldet mit %1</translation>
+    </message>
 </context>
 <context>
     <name>FileActions</name>
@@ -486,6 +490,21 @@
     <message>
         <source>Could not check for updates.</source>
         <translation>Die Suche nach Updates ist fehlgeschlagen.</translation>
+    </message>
+</context>
+<context>
+    <name>SignInRetryButton</name>
+    <message>
+        <source>Try Again Signed In</source>
+        <translation>Angemeldet erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Downloads the same link again with the same settings, signed in as you are in the browser you choose.</source>
+        <translation>Lädt denselben Link mit denselben Einstellungen erneut, angemeldet wie in dem Browser, den Sie wählen.</translation>
+    </message>
+    <message>
+        <source>No browser with a profile was found</source>
+        <translation>Kein Browser mit einem Profil gefunden</translation>
     </message>
 </context>
 <context>

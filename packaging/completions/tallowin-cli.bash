@@ -18,11 +18,13 @@ _tallowin_cli() {
         download)
             if [ "$prev" = --quality ] || [ "$prev" = -q ]; then
                 COMPREPLY=($(compgen -W 'highest p2160 p1080 p720 p480 audioOnly' -- "$cur"))
+            elif [ "$prev" = --cookies-from-browser ]; then
+                COMPREPLY=($(compgen -W 'brave chrome chromium edge firefox opera safari vivaldi whale' -- "$cur"))
             elif [ "$prev" = --output-dir ] || [ "$prev" = -o ]; then
                 COMPREPLY=($(compgen -d -- "$cur"))
             elif [[ "$cur" == -* ]]; then
                 COMPREPLY=($(compgen -W '--quality --output-dir --force-mp4 --no-force-mp4 --compatible-mp4 --json \
-                    --update-and-retry --help' -- "$cur"))
+                    --update-and-retry --cookies-from-browser --help' -- "$cur"))
             fi ;;
         update-ytdlp)
             COMPREPLY=($(compgen -W '--help' -- "$cur")) ;;

@@ -25,3 +25,5 @@ complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l compatible
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l json -d 'Print one JSON object'
 complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l update-and-retry \
     -d 'Update yt-dlp and try again when that may cure a failure'
+complete -c tallowin-cli -n '__fish_seen_subcommand_from download' -l cookies-from-browser -x \
+    -a 'brave chrome chromium edge firefox opera safari vivaldi whale' -d "Download signed in with a browser's session"

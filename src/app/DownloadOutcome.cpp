@@ -39,6 +39,10 @@ void DownloadOutcome::addRow(DownloadTester* row, int index) {
     m_rows->insertWidget(index, shown);
     connect(shown, &DownloadRow::announced, this, &DownloadOutcome::announced);
     connect(shown, &DownloadRow::updateAndRetryRequested, this, &DownloadOutcome::updateAndRetryRequested);
+    // The window keeps a sign-in chosen on one row for the rows added after it, until it closes.
+    connect(shown, &DownloadRow::signInChosen, this, [this](const BrowserSignIn& signIn, const QString& label) {
+        m_list.setRowSetup([signIn, label](DownloadTester& added) { added.useSignIn(signIn, label); });
+    });
     // Queued: the row's widget goes with it, and the button's click is still under way.
     connect(shown, &DownloadRow::removeRequested, &m_list, &DownloadList::remove, Qt::QueuedConnection);
     setVisible(true);

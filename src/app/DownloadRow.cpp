@@ -3,6 +3,7 @@
 
 #include "app/ElidedLabel.h"
 #include "app/FileActions.h"
+#include "app/SignInRetryButton.h"
 #include "app/WidgetLook.h"
 #include "app/WrappingLabel.h"
 #include "download/DownloadProgressText.h"
@@ -75,6 +76,10 @@ DownloadRow::DownloadRow(DownloadTester& row, FileActions* actions, QWidget* par
         connect(button, &QPushButton::clicked, this, [this] { emit removeRequested(&m_row); });
     }
     layout->addLayout(header);
+
+    m_signedIn = WidgetLook::makeLabel(QString(), this, "statusSignedIn");
+    WidgetLook::apply(m_signedIn, Tone::secondary, Size::callout);
+    layout->addWidget(m_signedIn);
 
     m_waiting = WidgetLook::makeLabel(tr("Waiting…"), this, "statusWaiting");
     WidgetLook::apply(m_waiting, Tone::secondary, Size::callout);
@@ -200,8 +205,15 @@ QWidget* DownloadRow::makeFailedPart() {
     // A row of their own under the texts: beside them they would be measured without their wrapping.
     m_nextSteps = new QHBoxLayout;
     m_nextSteps->setContentsMargins(0, 0, 0, 0);
+    m_signInButton = new SignInRetryButton(part);
+    connect(m_signInButton, &SignInRetryButton::chosen, this, [this](const BrowserSignIn& signIn, const QString& label) {
+        m_row.retrySignedIn(signIn, label);
+        emit signInChosen(signIn, label);
+    });
     m_nextSteps->addWidget(m_retryButton);
+    m_nextSteps->addWidget(m_signInButton);
     m_nextSteps->addStretch(1);
+    QWidget::setTabOrder(m_retryButton, m_signInButton);
     rows->addLayout(m_nextSteps);
     return part;
 }
@@ -264,7 +276,11 @@ void DownloadRow::showState() {
         m_failedText->setAccessibleName(failureName(state.message));
         m_retryButton->setVisible(state.updateAdvised);
         m_retryButton->setEnabled(true);
+        m_signInButton->setVisible(state.signInAdvised);
+        m_signInButton->setCurrent(m_row.signInLabel());
     }
+    m_signedIn->setText(tr("Signed in with %1").arg(state.signedInWith));
+    m_signedIn->setVisible(state.kind != Kind::idle && !state.signedInWith.isEmpty());
     if (state.kind != m_announced) {
         auto say = [this](QWidget* live, const QString& text) {
             WidgetLook::announce(live, text);

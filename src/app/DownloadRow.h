@@ -10,6 +10,8 @@ class QHBoxLayout;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class SignInRetryButton;
+struct BrowserSignIn;
 class WrappingLabel;
 
 // One row of the list of downloads: its link (the file's name once there is a file) with Cancel
@@ -30,6 +32,8 @@ signals:
     // The row's outcome was just announced to screen readers through widget.
     void announced(QWidget* widget, const QString& text);
     void updateAndRetryRequested(DownloadTester* row);
+    // "Try Again Signed In" retried the row with this browser's sign-in, which the window keeps.
+    void signInChosen(const BrowserSignIn& signIn, const QString& label);
     // Cancel or Remove was pressed.
     void removeRequested(DownloadTester* row);
 
@@ -58,5 +62,7 @@ private:
     WrappingLabel* m_failedText = nullptr;
     QHBoxLayout* m_nextSteps = nullptr;
     QPushButton* m_retryButton = nullptr;
+    SignInRetryButton* m_signInButton = nullptr; // when the user's browser sign-in may let it through
+    QLabel* m_signedIn = nullptr;                // "Signed in with …" for a download that used a sign-in
     DownloadTester::State::Kind m_announced = DownloadTester::State::Kind::idle;
 };

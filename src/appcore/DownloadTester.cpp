@@ -18,8 +18,9 @@ DownloadTester::DownloadTester(DownloadFunction download, QObject* parent)
                         bool forceMP4,
                         bool compatibleMP4,
                         std::stop_token stopToken,
-                        const DownloadProgressHandler& onProgress) {
-            return VideoDownloader::download(url, quality, forceMP4, compatibleMP4, stopToken, {}, onProgress);
+                        const DownloadProgressHandler& onProgress,
+                        const std::optional<BrowserSignIn>& signIn) {
+            return VideoDownloader::download(url, quality, forceMP4, compatibleMP4, stopToken, {}, onProgress, signIn);
         };
 }
 
@@ -64,7 +65,22 @@ void DownloadTester::start() {
     const std::optional<QString> link = url();
     if (!link)
         return;
-    run({link->toStdString(), m_quality, m_forceMP4, m_compatibleMP4});
+    run({link->toStdString(), m_quality, m_forceMP4, m_compatibleMP4, m_signIn, m_signInLabel});
+}
+
+void DownloadTester::useSignIn(const BrowserSignIn& signIn, const QString& label) {
+    m_signIn = signIn;
+    m_signInLabel = label;
+}
+
+void DownloadTester::retrySignedIn(const BrowserSignIn& signIn, const QString& label) {
+    if (m_state.kind != State::Kind::failed || !m_lastRequest)
+        return;
+    useSignIn(signIn, label);
+    Request again = *m_lastRequest;
+    again.signIn = signIn;
+    again.signInLabel = label;
+    run(again);
 }
 
 void DownloadTester::updateAndRetry(YtdlpUpdater& updater) {
@@ -88,10 +104,14 @@ void DownloadTester::run(const Request& request) {
     if (m_state.kind == State::Kind::running)
         return;
     m_lastRequest = request;
-    setState(State::running());
+    State running = State::running();
+    running.signedInWith = request.signInLabel;
+    setState(std::move(running));
 
     m_runs.start([this, download = m_download, request](std::stop_token stopToken, const WorkerRuns::Poster& back) {
-        auto deliver = [this, &back](State state) {
+        auto deliver = [this, &back, &request](State state) {
+            if (state.kind != State::Kind::idle)
+                state.signedInWith = request.signInLabel;
             back.postIfCurrent([this, state = std::move(state)]() mutable { setState(std::move(state)); });
         };
         // The core reports at most ten times a second, so each report is posted as it comes.
@@ -109,13 +129,20 @@ void DownloadTester::run(const Request& request) {
             return QString::fromStdString(SafeText::clean(error.what(), SafeText::Where::kept));
         };
         try {
-            deliver(State::finished(
-                download(request.url, request.quality, request.forceMP4, request.compatibleMP4, stopToken, report)));
+            deliver(State::finished(download(request.url,
+                                             request.quality,
+                                             request.forceMP4,
+                                             request.compatibleMP4,
+                                             stopToken,
+                                             report,
+                                             request.signIn)));
         } catch (const OperationCancelled&) {
             deliver(State::idle());
         } catch (const DownloadError& error) {
             // Advised here, on the worker, with the clock of the moment it failed.
-            deliver(State::failed(message(error), error.failure(), UpdateAdvice::forFailure(error).has_value()));
+            State failed = State::failed(message(error), error.failure(), UpdateAdvice::forFailure(error).has_value());
+            failed.signInAdvised = error.failure().signInMayHelp();
+            deliver(std::move(failed));
         } catch (const std::exception& error) { // DownloadError's what() is its user-facing text
             deliver(State::failed(message(error)));
         } catch (...) {

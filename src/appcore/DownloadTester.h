@@ -3,6 +3,7 @@
 #include "appcore/RunKind.h"
 #include "appcore/WorkerRuns.h"
 #include "appcore/YtdlpUpdater.h"
+#include "download/BrowserSignIn.h"
 #include "download/DownloadFailure.h"
 #include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
@@ -31,12 +32,16 @@ public:
         QString message;            // failed
         DownloadFailure failure;    // failed: what yt-dlp's words mean (DownloadFailure::sentence)
         bool updateAdvised = false; // failed: a newer yt-dlp is the likely cure (UpdateAdvice)
+        bool signInAdvised = false; // failed: the user's browser sign-in may let it through
+        QString signedInWith;       // running, finished, failed: the browser whose sign-in it used, if any
 
         static State idle() { return {}; }
-        static State running() { return {Kind::running, {}, {}, {}, false}; }
-        static State finished(DownloadedVideo video) { return {Kind::finished, std::move(video), {}, {}, false}; }
+        static State running() { return {Kind::running, {}, {}, {}, false, false, {}}; }
+        static State finished(DownloadedVideo video) {
+            return {Kind::finished, std::move(video), {}, {}, false, false, {}};
+        }
         static State failed(QString message, DownloadFailure failure = {}, bool updateAdvised = false) {
-            return {Kind::failed, {}, std::move(message), failure, updateAdvised};
+            return {Kind::failed, {}, std::move(message), failure, updateAdvised, false, {}};
         }
         bool operator==(const State&) const = default;
     };
@@ -48,7 +53,8 @@ public:
                                                            bool forceMP4,
                                                            bool compatibleMP4,
                                                            std::stop_token stopToken,
-                                                           const DownloadProgressHandler& onProgress)>;
+                                                           const DownloadProgressHandler& onProgress,
+                                                           const std::optional<BrowserSignIn>& signIn)>;
 
     explicit DownloadTester(DownloadFunction download = {}, QObject* parent = nullptr);
     // Stops a running download's tool and waits for its thread (SIGTERM ends it at once).
@@ -80,6 +86,15 @@ public:
     // installs a newer copy, starts the failed download again with the settings it had, whatever
     // the form holds by then. updater must outlive the run.
     void updateAndRetry(YtdlpUpdater& updater);
+    // "Try Again Signed In": when the last download failed, starts it again with the settings it
+    // had and the sign-in of this browser (label names it to the user). The choice holds for every
+    // later download of this run; nothing of it is saved.
+    void retrySignedIn(const BrowserSignIn& signIn, const QString& label);
+    // Later downloads of this model use this browser's sign-in (the list hands a choice made on
+    // one row to the rows added after it).
+    void useSignIn(const BrowserSignIn& signIn, const QString& label);
+    // The browser chosen for this run, named as the user chose it; empty before any choice.
+    const QString& signInLabel() const { return m_signInLabel; }
 
     // A file an earlier run left in the staging folder: shown as finished, with nothing to run.
     void showFinished(DownloadedVideo video);
@@ -100,6 +115,8 @@ private:
         VideoQuality quality = VideoQuality::highest;
         bool forceMP4 = true;
         bool compatibleMP4 = false;
+        std::optional<BrowserSignIn> signIn;
+        QString signInLabel;
     };
     void run(const Request& request);
     void setState(State state);
@@ -112,6 +129,8 @@ private:
     State m_state;
     std::optional<DownloadProgress> m_progress;
     std::optional<Request> m_lastRequest;
+    std::optional<BrowserSignIn> m_signIn; // chosen for the rest of the run
+    QString m_signInLabel;
     QMetaObject::Connection m_retryWatch; // the update that a retry waits for
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};

@@ -18,6 +18,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <stdexcept>
 
 namespace fs = std::filesystem;
@@ -35,6 +36,12 @@ constexpr const char* forceMP4Description =
     "Deliver an MP4. Video this computer can play from an MP4 (H.264, HEVC, and AV1 where the graphics hardware "
     "decodes it) is repackaged in seconds without re-encoding; anything else, such as VP9, is converted to H.264 with "
     "ffmpeg.";
+constexpr const char* signInDescription =
+    "Download signed in, for a video that needs an account, an age, a membership or the site's check that you are "
+    "not a bot: yt-dlp reads your own browser's cookies for this call. BROWSER is one of brave, chrome, chromium, "
+    "edge, firefox, opera, safari, vivaldi, whale; PROFILE a profile's name or folder (default: the most recently "
+    "used); KEYRING one of basictext, gnomekeyring, kwallet, kwallet5, kwallet6; CONTAINER a Firefox container. "
+    "Tallowin itself never reads, prints or keeps a cookie.";
 constexpr const char* compatibleDescription =
     "Also re-encode AV1 video to H.264 so the file plays on older computers, phones, TVs and other devices. Slower, "
     "and larger files.";
@@ -107,6 +114,9 @@ DownloadCommand::DownloadCommand(CLI::App& app)
         "Print one JSON object a file, on one line (path, name, type, wasConverted, wasRemuxed). JSON holds only "
         "UTF-8 text, so a folder whose name is not UTF-8 is refused before any download.");
     m_command->add_flag("--update-and-retry", m_updateAndRetry, DownloadRetry::optionDescription);
+    m_command->add_option("--cookies-from-browser", m_cookiesFromBrowser, signInDescription)
+        ->type_name("BROWSER[+KEYRING][:PROFILE][::CONTAINER]")
+        ->take_last();
 }
 
 bool DownloadCommand::selected() const {
@@ -142,6 +152,14 @@ int DownloadCommand::run(StopOnSignal& stop) {
                    "--json.");
         return 1;
     }
+    if (m_command->count("--cookies-from-browser") > 0) {
+        try {
+            m_signIn = BrowserSignIn::parse(m_cookiesFromBrowser);
+        } catch (const std::invalid_argument& error) {
+            printError(error.what());
+            return 1;
+        }
+    }
     int status = 0;
     for (std::size_t i = 0; i < urls.size(); ++i) {
         const bool several = urls.size() > 1;
@@ -152,10 +170,9 @@ int DownloadCommand::run(StopOnSignal& stop) {
             } catch (const OperationCancelled&) {
                 throw;
             } catch (const std::exception& error) {
-                if (!several)
-                    throw;
-                // The link first, then what the error says, with its plain sentence and hint.
-                throw std::runtime_error(m_urls[i] + ": " + FailureReport::text(error));
+                // What the error says, with its plain sentence and hints; after the link when there are several.
+                const std::string text = FailureReport::text(error, true, std::chrono::system_clock::now(), m_signIn);
+                throw std::runtime_error(several ? m_urls[i] + ": " + text : text);
             }
         });
         if (stop.interrupted())
@@ -183,7 +200,8 @@ DownloadCommand::runPipeline(const std::string& url, VideoQuality quality, std::
         m_compatibleMP4,
         std::move(stopToken),
         [&ticker](VideoDownloader::DownloadStep step) { ticker.setStep(stepText(step)); },
-        onProgress);
+        onProgress,
+        m_signIn);
 }
 
 std::string DownloadCommand::download(const std::string& url, VideoQuality quality, std::stop_token stopToken) const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "automation/CliCommand.h"
+#include "download/BrowserSignIn.h"
 #include "download/VideoDownloader.h"
 #include "download/VideoQuality.h"
 
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -36,4 +38,6 @@ private:
     bool m_compatibleMP4 = false;
     bool m_json = false;
     bool m_updateAndRetry = false;
+    std::string m_cookiesFromBrowser;      // as typed
+    std::optional<BrowserSignIn> m_signIn; // read from it before any download
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "download/BrowserSignIn.h"
+
 #include <chrono>
 #include <exception>
 #include <string>
@@ -9,12 +11,17 @@
 // yt-dlp is the likely cure (UpdateAdvice), the hint to update:
 //   "yt-dlp <version> is <n> days old; sites change often. Run `tallowin-cli update-ytdlp` and
 //   try again."
+// and, when the user's browser sign-in may let it through (DownloadFailure::signInMayHelp), the
+// way to it, naming a browser that has a profile here (BrowserProfiles::suggestion):
+//   "Sign in to the site in your browser, then run again with --cookies-from-browser firefox"
 namespace FailureReport {
 
-// The lines, joined by newlines, without a final one. withHint false leaves the hint out (for a
-// caller that acts on it itself). now stands in for the clock. Never throws.
+// The lines, joined by newlines, without a final one. withHint false leaves both hints out (for a
+// caller that acts on them itself). now stands in for the clock. signedIn is the browser whose
+// sign-in the failed run used, if any. Never throws.
 std::string text(const std::exception& error,
                  bool withHint = true,
-                 std::chrono::system_clock::time_point now = std::chrono::system_clock::now());
+                 std::chrono::system_clock::time_point now = std::chrono::system_clock::now(),
+                 const std::optional<BrowserSignIn>& signedIn = std::nullopt);
 
 } // namespace FailureReport

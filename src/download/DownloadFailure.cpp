@@ -48,7 +48,12 @@ constexpr std::array markers{
     Marker{FailureKind::signInNeeded, "only available for registered users"},
     Marker{FailureKind::signInNeeded, "for the authentication"},
     Marker{FailureKind::signInNeeded, "to provide account credentials"},
-    Marker{FailureKind::signInNeeded, "sign in to confirm"},
+    Marker{FailureKind::signInNeeded, "sign in to confirm"}, // YouTube's bot check and age gate
+    Marker{FailureKind::signInNeeded, "not a bot"},
+    Marker{FailureKind::signInNeeded, "confirm your age"},
+    Marker{FailureKind::signInNeeded, "age-restricted"},
+    Marker{FailureKind::signInNeeded, "age restricted"},
+    Marker{FailureKind::signInNeeded, "inappropriate for some users"},
     Marker{FailureKind::signInNeeded, "login required"},
     Marker{FailureKind::signInNeeded, "requires login"},
     Marker{FailureKind::signInNeeded, "requires authentication"},
@@ -177,6 +182,8 @@ DownloadFailure DownloadFailure::classify(std::string_view standardError, int st
         if (text.find(marker.text) != std::string::npos)
             return {marker.kind, marker.kind == FailureKind::refusedBySite ? http : 0};
     }
+    if (http == 401)
+        return {FailureKind::signInNeeded, http};
     if (http == 403 || http == 429)
         return {FailureKind::refusedBySite, http};
     if (containsAny(text, unexpectedMarkers) || containsAny(Ascii::lower(standardError), challengeMarkers))
@@ -202,8 +209,7 @@ const char* DownloadFailure::sentence() const {
     case FailureKind::unsupportedLink:
         return QT_TRANSLATE_NOOP("DownloadFailure", "yt-dlp does not know how to save a video from this link.");
     case FailureKind::signInNeeded:
-        return QT_TRANSLATE_NOOP("DownloadFailure",
-                                 "This video needs a signed-in account, which Tallowin does not use.");
+        return QT_TRANSLATE_NOOP("DownloadFailure", "The site wants you signed in to get this video.");
     case FailureKind::privateVideo:
         return QT_TRANSLATE_NOOP("DownloadFailure", "This video is private.");
     case FailureKind::unavailable:
@@ -235,6 +241,12 @@ std::string DownloadFailure::missingPieceSummary(std::string_view standardError)
     for (const auto& [line, status] : pieceLines(standardError))
         summary += (summary.empty() ? "" : "; ") + line;
     return summary;
+}
+
+bool DownloadFailure::signInMayHelp() const {
+    // A 403 is how many sites turn away a visitor without their session, for the page and the media alike.
+    return kind == FailureKind::signInNeeded || kind == FailureKind::privateVideo ||
+           ((kind == FailureKind::refusedBySite || kind == FailureKind::missingPiece) && (httpStatus == 401 || httpStatus == 403));
 }
 
 std::string DownloadFailure::withoutBugReport(std::string_view text) {

@@ -8,7 +8,7 @@
 // What a failed yt-dlp run means for the user, read from yt-dlp's own texts (no request is made).
 struct DownloadFailure {
     FailureKind kind = FailureKind::unclassified;
-    int httpStatus = 0; // the HTTP status that decided notFound, refusedBySite or missingPiece, else 0
+    int httpStatus = 0; // the HTTP status that decided notFound, refusedBySite, signInNeeded (401) or missingPiece, else 0
 
     bool operator==(const DownloadFailure&) const = default;
 
@@ -30,6 +30,11 @@ struct DownloadFailure {
     // several fragments in flight its last error line is often another thread's, "write to closed
     // file"); empty when there are none. Pure.
     static std::string missingPieceSummary(std::string_view standardError);
+
+    // Whether the user's own browser sign-in may let the download through: the site asks for an
+    // account, an age, a member or a human (its bot check), the video is private, or the site
+    // answered 401 or 403. Pure.
+    bool signInMayHelp() const;
 
     // The text without yt-dlp's bug-report sentence ("please report this issue on … Confirm you
     // are on the latest version using  yt-dlp -U") and the separator before it; every other

@@ -6,7 +6,7 @@ enum class FailureKind {
     notFound,        // HTTP 404 or 410
     noConnection,    // refused, name not resolved, timed out, unreachable
     unsupportedLink, // no extractor takes the link
-    signInNeeded,    // an account, a membership or a subscription
+    signInNeeded,    // an account, a membership, a subscription, an age, a bot check; HTTP 401
     privateVideo,
     unavailable,   // removed, deleted, no longer there
     notInCountry,  // geo restriction

@@ -38,7 +38,8 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
                                           bool compatibleMP4,
                                           std::stop_token stopToken,
                                           const std::function<void(DownloadStep)>& onStep,
-                                          const DownloadProgressHandler& onProgress) {
+                                          const DownloadProgressHandler& onProgress,
+                                          const std::optional<BrowserSignIn>& signIn) {
     ProgressThrottle throttle(onProgress);
     DownloadProgressHandler progress;
     if (onProgress)
@@ -72,7 +73,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
             downloadsDirectory(),
             [&](const fs::path& folder, int fragments, const DownloadProgressHandler& onFragments) {
                 return YtdlpInvocation::run(
-                    active, url, folder, quality, forceMP4, forceMP4 && compatibleMP4, run, onFragments, fragments);
+                    active, url, folder, quality, forceMP4, forceMP4 && compatibleMP4, run, onFragments, fragments, signIn);
             },
             progress);
         if (!forceMP4 || quality == VideoQuality::audioOnly)

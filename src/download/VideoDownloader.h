@@ -1,11 +1,13 @@
 #pragma once
 
+#include "download/BrowserSignIn.h"
 #include "download/DownloadProgress.h"
 #include "download/DownloadedVideo.h"
 #include "download/VideoQuality.h"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -31,14 +33,15 @@ enum class DownloadStep { downloading, probing, converting };
 // The same, reporting each step as it begins (on the calling thread), and, with onProgress, how
 // far each phase has come (on the calling thread, at most ten times a second, every change of
 // phase or stream at once; see DownloadProgress). Without onProgress nothing reads the tools'
-// progress.
+// progress. With signIn, yt-dlp borrows that browser's sign-in (YtdlpInvocation::run).
 DownloadedVideo download(const std::string& url,
                          VideoQuality quality,
                          bool forceMP4,
                          bool compatibleMP4,
                          std::stop_token stopToken,
                          const std::function<void(DownloadStep)>& onStep,
-                         const DownloadProgressHandler& onProgress = {});
+                         const DownloadProgressHandler& onProgress = {},
+                         const std::optional<BrowserSignIn>& signIn = std::nullopt);
 
 // The staging folder: $XDG_CACHE_HOME/<bundle identifier>/Downloads.
 const std::filesystem::path& downloadsDirectory();

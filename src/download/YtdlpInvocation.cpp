@@ -81,8 +81,12 @@ bool YtdlpInvocation::expandedByYtdlp(const fs::path& path) {
     return text.starts_with('~') || text.find('$') != std::string::npos;
 }
 
-std::vector<std::string> YtdlpInvocation::arguments(
-    const std::string& url, VideoQuality quality, bool preferMP4, bool compatible, int concurrentFragments) {
+std::vector<std::string> YtdlpInvocation::arguments(const std::string& url,
+                                                    VideoQuality quality,
+                                                    bool preferMP4,
+                                                    bool compatible,
+                                                    int concurrentFragments,
+                                                    const std::optional<BrowserSignIn>& signIn) {
     const fs::path& helpers = BundledTools::helpersDirectory();
     std::vector<std::string> arguments{
         // The user's own configuration files and plugins are for their own runs, not ours.
@@ -137,6 +141,11 @@ std::vector<std::string> YtdlpInvocation::arguments(
         "--embed-metadata",
         "--embed-chapters",
     };
+    if (signIn) {
+        arguments.push_back("--cookies-from-browser");
+        arguments.push_back(
+            signIn->argument(signIn->profileNeedingLink() ? "./" + std::string(profileLinkName) : std::string()));
+    }
     for (std::string& argument : FormatSelection::formatArguments(quality, preferMP4, compatible))
         arguments.push_back(std::move(argument));
     arguments.push_back(url);
@@ -151,8 +160,9 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                               bool compatible,
                               std::stop_token stopToken,
                               const DownloadProgressHandler& onProgress,
-                              int concurrentFragments) {
-    auto argumentList = arguments(url, quality, preferMP4, compatible, concurrentFragments);
+                              int concurrentFragments,
+                              const std::optional<BrowserSignIn>& signIn) {
+    auto argumentList = arguments(url, quality, preferMP4, compatible, concurrentFragments, signIn);
     // The address, perhaps with a password, goes in a file of the user's alone, not in `ps`.
     argumentList.back() = "--batch-file";
     argumentList.emplace_back(linkFileName);
@@ -162,8 +172,15 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
     const bool linked = expandedByYtdlp(helpers);
     if (linked)
         fs::create_directory_symlink(fs::absolute(helpers), link);
+    const std::optional<fs::path> profile = signIn ? signIn->profileNeedingLink() : std::nullopt;
+    const fs::path profileLink = workFolder / profileLinkName;
+    if (profile)
+        fs::create_directory_symlink(*profile, profileLink);
     ytdlpLog()->info(
         "Downloading with {} yt-dlp {}", sourceName(installation.source), installation.version.value_or("?"));
+    // The browser's name only: its profile's path may name the user, and a cookie never comes near us.
+    if (signIn)
+        ytdlpLog()->info("Signed in with the browser {}", signIn->browser);
     ToolProcessResult result;
     try {
         PrivateFile::create(linkFile, url + "\n");
@@ -175,19 +192,28 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                     onProgress(*progress);
             };
         }
-        result =
-            ToolProcess::run(installation.url, argumentList, workFolder, std::move(stopToken), std::nullopt, onLine);
+        result = ToolProcess::run(installation.url,
+                                  argumentList,
+                                  workFolder,
+                                  std::move(stopToken),
+                                  std::nullopt,
+                                  onLine,
+                                  signIn ? BrowserSignIn::desktopEnvironment() : std::vector<std::string>{});
     } catch (...) {
         std::error_code ignored;
         fs::remove(linkFile, ignored);
         if (linked)
             fs::remove(link, ignored);
+        if (profile)
+            fs::remove(profileLink, ignored);
         throw;
     }
     std::error_code ignored;
     fs::remove(linkFile, ignored);
     if (linked)
         fs::remove(link, ignored);
+    if (profile)
+        fs::remove(profileLink, ignored);
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
         const DownloadFailure failure = DownloadFailure::classify(standardError, result.status);

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "download/BrowserSignIn.h"
 #include "download/DownloadProgress.h"
 #include "download/VideoQuality.h"
 #include "ytdlp/YtdlpInstallation.h"
 
 #include <filesystem>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -17,6 +19,8 @@ namespace YtdlpInvocation {
 // The hidden link in the work folder through which yt-dlp finds ffmpeg when the helpers' path
 // would be rewritten by its expansion; it exists only while yt-dlp runs.
 inline constexpr std::string_view helpersLinkName = ".tallowin-helpers";
+// The same for a browser profile's folder that yt-dlp would rewrite (BrowserSignIn::profileNeedingLink).
+inline constexpr std::string_view profileLinkName = ".tallowin-profile";
 
 // The hidden file in the work folder, readable by the user alone, that hands yt-dlp the link
 // (--batch-file) instead of its command line, which every local user can read; it exists only
@@ -37,18 +41,22 @@ inline constexpr int defaultConcurrentFragments = 4;
 // the page address last. The work folder is not named:
 // yt-dlp runs in it and is given "." (any path yt-dlp would rewrite would send the file
 // elsewhere). The helpers' path is given as is, or as helpersLinkName when yt-dlp would rewrite it.
+// With signIn, yt-dlp reads that browser's cookies (--cookies-from-browser; the profile through
+// profileLinkName where it must be).
 std::vector<std::string> arguments(const std::string& url,
                                    VideoQuality quality,
                                    bool preferMP4,
                                    bool compatible,
-                                   int concurrentFragments = defaultConcurrentFragments);
+                                   int concurrentFragments = defaultConcurrentFragments,
+                                   const std::optional<BrowserSignIn>& signIn = std::nullopt);
 
 // Logs which copy runs, runs it in the work folder with the page address in linkFileName (the
 // arguments less their last, then "--batch-file" and that file) and blocks until it ends; a stop request
 // terminates it and throws OperationCancelled (see ToolProcess::run). Returns the produced file. Each progress
 // line is read as it arrives and handed to onProgress (on this thread, unthrottled). Makes and
 // removes the helpers link when the arguments name it (std::filesystem::filesystem_error when
-// it cannot be made).
+// it cannot be made), and the profile link likewise. A run with signIn also passes on the
+// desktop's session variables (BrowserSignIn::desktopEnvironment) and logs the browser's name.
 // Throws DownloadError::downloadFailed (non-zero exit, with the summary of its standard error
 // less yt-dlp's bug-report sentence, what it means, and the installation's version),
 // DownloadError::noOutputFile, OperationCancelled, and std::system_error when yt-dlp cannot be
@@ -61,7 +69,8 @@ std::filesystem::path run(const YtdlpInstallation& installation,
                           bool compatible,
                           std::stop_token stopToken = {},
                           const DownloadProgressHandler& onProgress = {},
-                          int concurrentFragments = defaultConcurrentFragments);
+                          int concurrentFragments = defaultConcurrentFragments,
+                          const std::optional<BrowserSignIn>& signIn = std::nullopt);
 
 // The produced file: the path on the last non-blank line of yt-dlp's output that is not a progress
 // line (YtdlpProgressParser::isProgressLine) when it names a

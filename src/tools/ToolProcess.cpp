@@ -35,8 +35,11 @@ ToolProcessResult run(const std::filesystem::path& executable,
                       const std::optional<std::filesystem::path>& currentDirectory,
                       std::stop_token stopToken,
                       std::optional<std::chrono::milliseconds> silenceLimit,
-                      const LineHandler& onLine) {
-    ChildProcess child(executable, arguments, childEnvironment(), currentDirectory, stopGracePeriod);
+                      const LineHandler& onLine,
+                      const std::vector<std::string>& extraEnvironment) {
+    std::vector<std::string> environment = childEnvironment();
+    environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
+    ChildProcess child(executable, arguments, environment, currentDirectory, stopGracePeriod);
 
     // A stop that was requested before the launch ends this child at once too: a tool started
     // after the user cancelled must not go on working unseen.

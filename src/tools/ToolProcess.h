@@ -35,6 +35,9 @@ using LineHandler = std::function<void(Stream, std::string_view line)>;
 // silenceLimit, a tool that prints nothing on either output for that long is stopped the same
 // way and the result says timedOut.
 //
+// extraEnvironment ("NAME=value" entries) is added to the fixed variables, for a run that needs
+// more of the desktop than a tool usually gets.
+//
 // Throws std::system_error when the child cannot be launched (missing, not executable, ...),
 // and OperationCancelled as above. A non-zero exit status or output on standard error is not an
 // error here.
@@ -43,7 +46,8 @@ ToolProcessResult run(const std::filesystem::path& executable,
                       const std::optional<std::filesystem::path>& currentDirectory = std::nullopt,
                       std::stop_token stopToken = {},
                       std::optional<std::chrono::milliseconds> silenceLimit = std::nullopt,
-                      const LineHandler& onLine = {});
+                      const LineHandler& onLine = {},
+                      const std::vector<std::string>& extraEnvironment = {});
 
 // How long a stopped tool's group has to end after SIGTERM before it gets SIGKILL.
 inline constexpr std::chrono::milliseconds stopGracePeriod{1000};

@@ -10,6 +10,9 @@
 #include "appcore/DownloadTester.h"
 #include "appcore/ToolVersions.h"
 #include "appcore/YtdlpUpdater.h"
+#include "download/DownloadError.h"
+#include "support/Sandbox.h"
+#include "support/ScopedEnv.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -18,14 +21,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -61,7 +67,8 @@ struct Harness {
     std::unique_ptr<DownloadTester> tester; // the form's model
     std::unique_ptr<DownloadList> list;
     std::unique_ptr<ToolVersions> versions;
-    std::unique_ptr<QWidget> host; // a plain top-level parent, as the window is
+    std::vector<std::optional<BrowserSignIn>> signIns; // each download's, in order
+    std::unique_ptr<QWidget> host;                     // a plain top-level parent, as the window is
     ContentView* view = nullptr;
 
     explicit Harness(bool answerLookups = true) {
@@ -87,10 +94,12 @@ struct Harness {
                                                      bool,
                                                      bool,
                                                      std::stop_token stop,
-                                                     const DownloadProgressHandler& onProgress) {
+                                                     const DownloadProgressHandler& onProgress,
+                                                     const std::optional<BrowserSignIn>& signIn) {
             {
                 std::lock_guard guard(mutex);
                 downloadProgress = onProgress;
+                signIns.push_back(signIn);
             }
             return downloads.wait(stop);
         });
@@ -443,6 +452,44 @@ private slots:
             h.child<QPushButton>("downloadCancelButton")->click();
             QTRY_COMPARE(h.list->size(), 0);
         }
+    }
+
+    void botCheckOffersTryAgainSignedIn() {
+        const std::filesystem::path home = Sandbox::makeTempFolder("home");
+        const std::filesystem::path firefox = home / ".mozilla/firefox/ab1.default-release";
+        for (const auto& store : {firefox / "cookies.sqlite",
+                                  home / ".config/chromium/Default/Cookies",
+                                  home / ".config/chromium/Profile 1/Network/Cookies"}) {
+            std::filesystem::create_directories(store.parent_path());
+            std::ofstream(store) << "x";
+        }
+        const ScopedEnv useHome("HOME", home.string()), noConfig("XDG_CONFIG_HOME", std::nullopt);
+        Harness h;
+        h.child<QLineEdit>("urlField")->setText("https://example.com/v");
+        h.child<QPushButton>("downloadButton")->click();
+        QTRY_COMPARE(h.downloads.calls(), 1);
+        const std::string bot = "ERROR: [youtube] x: Sign in to confirm you\u2019re not a bot.";
+        const DownloadError error = DownloadError::downloadFailed(bot, DownloadFailure::classify(bot, 1));
+        h.downloads.answer(0, [&]() -> DownloadedVideo { throw error; });
+        QTRY_VERIFY(h.shown("signInRetryButton"));
+        auto* menu = h.child<QMenu>("signInMenu");
+        emit menu->aboutToShow();
+        QStringList entries;
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        QCOMPARE(QSet<QString>(entries.begin(), entries.end()),
+                 (QSet<QString>{"Chromium: Default", "Chromium: Profile 1", "Firefox"}));
+        menu->actions().at(entries.indexOf("Firefox"))->trigger();
+        QTRY_COMPARE(h.downloads.calls(), 2);
+        QCOMPARE(h.child<QLabel>("statusSignedIn")->text(), QString("Signed in with Firefox"));
+        h.downloads.answer(1, [] { return DownloadedVideo{"/cache/w/clip.mp4", false, false}; });
+        QTRY_COMPARE(h.list->row(0).state().kind, DownloadTester::State::Kind::finished);
+        h.child<QLineEdit>("urlField")->setText("https://example.com/w");
+        h.child<QPushButton>("downloadButton")->click(); // the choice holds for the rest of the run
+        QTRY_COMPARE(h.downloads.calls(), 3);
+        std::lock_guard guard(h.mutex);
+        const BrowserSignIn chosen{"firefox", "", firefox.string(), ""};
+        QCOMPARE(h.signIns, (std::vector<std::optional<BrowserSignIn>>{std::nullopt, chosen, chosen}));
     }
 
     void longFileNameIsShortenedInTheMiddle() {

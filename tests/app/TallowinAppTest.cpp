@@ -52,10 +52,9 @@ struct Harness {
         options.version = [](const std::filesystem::path&, std::stop_token) {
             return std::optional<std::string>("1.0");
         };
-        options.download =
-            [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
-                return downloads.wait(stop);
-            };
+        options.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const auto&...) {
+            return downloads.wait(stop);
+        };
         options.services.reveal = [](const std::filesystem::path&, std::function<void()>) {};
         options.staging = staging.empty() ? Sandbox::makeTempFolder("staging") : staging;
         options.appUpdates.feedUrl = feedUrl;

@@ -68,10 +68,9 @@ struct Harness {
         options.version = [](const std::filesystem::path& tool, std::stop_token) {
             return std::optional<std::string>(tool.filename() == "ffmpeg" ? "7.1.1" : "2.1.4");
         };
-        options.download =
-            [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const DownloadProgressHandler&) {
-                return downloads.wait(stop);
-            };
+        options.download = [this](const std::string&, VideoQuality, bool, bool, std::stop_token stop, const auto&...) {
+            return downloads.wait(stop);
+        };
         options.services.reveal = [this](const std::filesystem::path&, std::function<void()> failed) {
             if (!revealWorks)
                 failed();

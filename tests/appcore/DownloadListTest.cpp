@@ -22,7 +22,7 @@ struct Harness {
 
     Harness() {
         list = std::make_unique<DownloadList>(
-            [this](const std::string& url, VideoQuality quality, bool, bool, std::stop_token stop, const auto&) {
+            [this](const std::string& url, VideoQuality quality, bool, bool, std::stop_token stop, const auto&...) {
                 {
                     std::lock_guard guard(mutex);
                     callOf[url] = static_cast<int>(calls.size());

@@ -40,7 +40,8 @@ struct Harness {
                                                          bool force,
                                                          bool compatible,
                                                          std::stop_token stop,
-                                                         const DownloadProgressHandler& onProgress) {
+                                                         const DownloadProgressHandler& onProgress,
+                                                         const std::optional<BrowserSignIn>&) {
             {
                 std::lock_guard guard(mutex);
                 calls.push_back({url, quality, force, compatible});

@@ -92,6 +92,15 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedRow{"none", {}, "A URL is required."},
         // A mistake in any link stops the call before the first download.
         RefusedRow{"secondUnusable", {"https://a.test/1", "a.test/2"}, "Not a usable URL: a.test/2" + schemeHint},
+        // The browser is checked before any download, in yt-dlp's own syntax.
+        RefusedRow{"unknownBrowser",
+                   {"--cookies-from-browser", "Netscape:Default", "https://a.test/v"},
+                   "Not a browser yt-dlp can sign in with: netscape. One of: brave, chrome, chromium, edge, firefox, "
+                   "opera, safari, vivaldi, whale."},
+        RefusedRow{"unknownKeyring",
+                   {"--cookies-from-browser", "chromium+wallet", "https://a.test/v"},
+                   "Not a keyring yt-dlp can read: wallet. One of: basictext, gnomekeyring, kwallet, kwallet5, "
+                   "kwallet6."},
         RefusedRow{
             "unknownQuality",
             {"--quality", "1081p", "https://a.test/v"},

@@ -19,6 +19,7 @@ struct Row {
     FailureKind kind;
     int httpStatus = 0;
     int status = 1;
+    bool signIn = false; // the user's browser sign-in may let it through
     bool oneFragmentAtATime = false; // worth a second run with one fragment at a time
     const char* pieceSummary = "";   // what the user is shown of yt-dlp's words for a missing piece
 };
@@ -47,12 +48,16 @@ const Row rows[] = {
     {"noName", "ERROR: [generic] x: [Errno -2] Name or service not known\n", noConnection},
     {"timedOut", "ERROR: [generic] x: The read operation timed out\n", noConnection},
     {"runUnsupported", "WARNING: x\nERROR: Unsupported URL: http://127.0.0.1:8/private-removed\n", unsupportedLink},
-    {"registered", "ERROR: [vimeo] 1: This video is only available for registered users.\n", signInNeeded},
-    {"private", "ERROR: [youtube] x: Private video. Use --cookies for the authentication.\n", privateVideo},
+    {"registered", "ERROR: [vimeo] 1: This video is only available for registered users.\n", signInNeeded, 0, 1, true},
+    {"private", "ERROR: [youtube] x: Private video. Use --cookies for the authentication.\n", privateVideo, 0, 1, true},
+    {"botCheck", "ERROR: [youtube] x: Sign in to confirm you\u2019re not a bot.\n", signInNeeded, 0, 1, true},
+    {"ageGate", "ERROR: [youtube] x: This video may be inappropriate for some users.\n", signInNeeded, 0, 1, true},
+    {"unauthorized", "ERROR: [generic] x: HTTP Error 401: Unauthorized\n", signInNeeded, 401, 1, true},
+    {"page403", "ERROR: [generic] x: Unable to download webpage: HTTP Error 403\n", refusedBySite, 403, 1, true},
     {"removed", "ERROR: [youtube] x: Video unavailable. This video has been removed\n", unavailable},
     {"geo", "ERROR: [ie] 7: Blocked.\nYou might want to use a VPN or a proxy server (with --proxy)\n", notInCountry},
     {"liveSoon", "ERROR: [youtube] x: This live event will begin in 3 hours.\n", notStartedYet},
-    {"forbidden", "ERROR: unable to download video data: HTTP Error 403: Forbidden\n", refusedBySite, 403},
+    {"forbidden", "ERROR: unable to download video data: HTTP Error 403: Forbidden\n", refusedBySite, 403, 1, true},
     {"tooMany", "ERROR: [youtube] x: HTTP Error 429: Too Many Requests\n", refusedBySite, 429},
     {"rateLimited", "ERROR: [youtube] x: The current session has been rate-limited\n", refusedBySite},
     {"bugReport", "ERROR: [youtube] x: Failed to extract any player response; " + bugReport, unreadablePage},
@@ -68,10 +73,11 @@ const Row rows[] = {
      missingPiece,
      429,
      1,
+     false,
      true,
      "[download] Got error: HTTP Error 429: Too Many Requests. Giving up after 10 retries"},
-    {"pieceForbidden", gaveUp("403: Forbidden"), missingPiece, 403, 1, true},
-    {"pieceUnauthorized", gaveUp("401: Unauthorized"), missingPiece, 401, 1, true},
+    {"pieceForbidden", gaveUp("403: Forbidden"), missingPiece, 403, 1, true, true},
+    {"pieceUnauthorized", gaveUp("401: Unauthorized"), missingPiece, 401, 1, true, true},
     // A segment missing on the server: one at a time would not find it either.
     {"pieceMissing", gaveUp("404: Not Found") + "ERROR: fragment 8 not found, unable to continue\n", missingPiece, 404},
     // A single file's server error is retried like a fragment, but it is no piece of a stream.
@@ -86,6 +92,7 @@ TEST_P(Classification, FromYtdlpsOwnWords) {
     EXPECT_EQ(DownloadFailure::classify(row.standardError, row.status), (DownloadFailure{row.kind, row.httpStatus}));
     EXPECT_EQ(std::string(DownloadFailure{row.kind, row.httpStatus}.sentence()).empty(),
               row.kind == FailureKind::unclassified);
+    EXPECT_EQ(DownloadFailure::classify(row.standardError, row.status).signInMayHelp(), row.signIn);
     EXPECT_EQ(DownloadFailure::classify(row.standardError, row.status).refusedPieces(), row.oneFragmentAtATime);
     if (*row.pieceSummary) {
         EXPECT_EQ(DownloadFailure::missingPieceSummary(row.standardError), row.pieceSummary);

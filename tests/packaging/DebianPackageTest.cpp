@@ -104,7 +104,7 @@ TEST(DebianPackage, BuildsValidatesInstallsAndRuns) {
     const std::string depends = run({"dpkg-deb", "-f", deb.string(), "Depends"}).out;
     for (const char* package : {"libc6", "libqt6widgets6", "libavcodec", "python3", "libqt6svg6", "gpgv"})
         EXPECT_NE(depends.find(package), std::string::npos) << package << " in " << depends;
-    EXPECT_EQ(run({"dpkg-deb", "-f", deb.string(), "Recommends"}).out, "bash-completion\n");
+    EXPECT_EQ(run({"dpkg-deb", "-f", deb.string(), "Recommends"}).out, "bash-completion, python3-secretstorage\n");
 
     const fs::path root = Sandbox::makeTempFolder("root");
     ASSERT_EQ(run({"dpkg-deb", "-x", deb.string(), root.string()}).exitStatus, 0);

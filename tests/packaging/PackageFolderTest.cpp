@@ -107,6 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BashCase{{"tallowin-cli", "status", "--"}, "--json\n--help\n"},
                     BashCase{{"tallowin-cli", "download", "--quality", "p"}, "p2160\np1080\np720\np480\n"},
                     BashCase{{"tallowin-cli", "download", "--no"}, "--no-force-mp4\n"},
+                    BashCase{{"tallowin-cli", "download", "--cookies-from-browser", "ch"}, "chrome\nchromium\n"},
                     BashCase{{"tallowin-cli", "update-ytdlp", "--"}, "--help\n"}),
     [](const testing::TestParamInfo<BashCase>& test) { return "case" + std::to_string(test.index); });
 

@@ -108,6 +108,7 @@ void LocalHttpServer::route(const std::string& path, const HttpRoute& route) {
         {"closeAfterBytes", route.closeAfterBytes},
         {"secondsPerChunk", route.secondsPerChunk},
         {"reason", route.reason},
+        {"requireCookie", route.requireCookie},
     };
     // Bodies travel as latin-1 text so that any byte survives JSON.
     std::string latin1;

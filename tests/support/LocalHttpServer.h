@@ -17,6 +17,7 @@ struct HttpRoute {
     long long closeAfterBytes = -1; // send this many bytes, then close the connection
     double secondsPerChunk = 0;     // pause between 64 KiB chunks (a slow transfer)
     std::string reason;             // the status line's reason phrase, as given; empty: the usual one
+    std::string requireCookie;      // "name=value": without it in the request's Cookie header, 403
 
     // The common case: a status and a body, nothing else special.
     static HttpRoute answer(int status, std::string body) {

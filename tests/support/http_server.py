@@ -89,6 +89,10 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(body)
 
     def scripted(self, route, head):
+        wanted = route.get("requireCookie", "")
+        if wanted and wanted not in [c.strip() for c in self.headers.get("Cookie", "").split(";")]:
+            self.reply(403, b"Forbidden")
+            return
         if route.get("redirectTo"):
             self.send_response(route.get("status", 302) if route.get("status", 200) != 200 else 302)
             self.send_header("Location", route["redirectTo"])

@@ -85,7 +85,8 @@ int main(int argc, char* argv[]) {
                                      bool,
                                      bool,
                                      std::stop_token stop,
-                                     const DownloadProgressHandler& onProgress) -> DownloadedVideo {
+                                     const DownloadProgressHandler& onProgress,
+                                     const std::optional<BrowserSignIn>&) -> DownloadedVideo {
         const std::string how = url.substr(url.rfind('/') + 1);
         if (state == "failed" || how == "failed")
             throw DownloadError::downloadFailed(
