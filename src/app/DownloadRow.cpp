@@ -206,10 +206,11 @@ QWidget* DownloadRow::makeFailedPart() {
     m_nextSteps = new QHBoxLayout;
     m_nextSteps->setContentsMargins(0, 0, 0, 0);
     m_signInButton = new SignInRetryButton(part);
-    connect(m_signInButton, &SignInRetryButton::chosen, this, [this](const BrowserSignIn& signIn, const QString& label) {
-        m_row.retrySignedIn(signIn, label);
-        emit signInChosen(signIn, label);
-    });
+    connect(
+        m_signInButton, &SignInRetryButton::chosen, this, [this](const BrowserSignIn& signIn, const QString& label) {
+            m_row.retrySignedIn(signIn, label);
+            emit signInChosen(signIn, label);
+        });
     m_nextSteps->addWidget(m_retryButton);
     m_nextSteps->addWidget(m_signInButton);
     m_nextSteps->addStretch(1);

@@ -246,7 +246,8 @@ std::string DownloadFailure::missingPieceSummary(std::string_view standardError)
 bool DownloadFailure::signInMayHelp() const {
     // A 403 is how many sites turn away a visitor without their session, for the page and the media alike.
     return kind == FailureKind::signInNeeded || kind == FailureKind::privateVideo ||
-           ((kind == FailureKind::refusedBySite || kind == FailureKind::missingPiece) && (httpStatus == 401 || httpStatus == 403));
+           ((kind == FailureKind::refusedBySite || kind == FailureKind::missingPiece) &&
+            (httpStatus == 401 || httpStatus == 403));
 }
 
 std::string DownloadFailure::withoutBugReport(std::string_view text) {

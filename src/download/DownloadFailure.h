@@ -8,7 +8,8 @@
 // What a failed yt-dlp run means for the user, read from yt-dlp's own texts (no request is made).
 struct DownloadFailure {
     FailureKind kind = FailureKind::unclassified;
-    int httpStatus = 0; // the HTTP status that decided notFound, refusedBySite, signInNeeded (401) or missingPiece, else 0
+    int httpStatus =
+        0; // the HTTP status that decided notFound, refusedBySite, signInNeeded (401) or missingPiece, else 0
 
     bool operator==(const DownloadFailure&) const = default;
 

@@ -72,8 +72,16 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
             work,
             downloadsDirectory(),
             [&](const fs::path& folder, int fragments, const DownloadProgressHandler& onFragments) {
-                return YtdlpInvocation::run(
-                    active, url, folder, quality, forceMP4, forceMP4 && compatibleMP4, run, onFragments, fragments, signIn);
+                return YtdlpInvocation::run(active,
+                                            url,
+                                            folder,
+                                            quality,
+                                            forceMP4,
+                                            forceMP4 && compatibleMP4,
+                                            run,
+                                            onFragments,
+                                            fragments,
+                                            signIn);
             },
             progress);
         if (!forceMP4 || quality == VideoQuality::audioOnly)

@@ -19,7 +19,7 @@ struct Row {
     FailureKind kind;
     int httpStatus = 0;
     int status = 1;
-    bool signIn = false; // the user's browser sign-in may let it through
+    bool signIn = false;             // the user's browser sign-in may let it through
     bool oneFragmentAtATime = false; // worth a second run with one fragment at a time
     const char* pieceSummary = "";   // what the user is shown of yt-dlp's words for a missing piece
 };
