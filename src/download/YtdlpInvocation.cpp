@@ -135,12 +135,15 @@ std::vector<std::string> YtdlpInvocation::arguments(const std::string& url,
         "before_dl:" + YtdlpProgressParser::formatsTemplate(),
         "--print",
         "after_move:filepath",
-        // The file says what it is: the page's title, uploader, date, description and link (as
-        // "comment") and its chapters, written by one ffmpeg copy pass after the merge. The MP4
-        // step keeps them.
-        "--embed-metadata",
-        "--embed-chapters",
     };
+    // The MP4 says what it is: the page's title, uploader, date, description and link (as
+    // "comment") and its chapters, written by one ffmpeg copy pass after the merge; the MP4 step
+    // keeps them. Without Force MP4 the file goes on as the site served it: that pass would
+    // rewrite it, and fail on a file ffmpeg cannot read.
+    if (preferMP4) {
+        arguments.push_back("--embed-metadata");
+        arguments.push_back("--embed-chapters");
+    }
     if (signIn) {
         arguments.push_back("--cookies-from-browser");
         arguments.push_back(

@@ -100,7 +100,7 @@ TEST(YtdlpInvocation, HighestWithoutMp4HasNoFormatArguments) {
     DownloadFakes::installYtdlp(": > clip.webm\n");
     YtdlpInvocation::run(bundled("1"), "https://a.test/v", work, VideoQuality::highest, false, false);
     const auto arguments = DownloadFakes::recordedArguments("yt-dlp");
-    ASSERT_EQ(arguments.size(), 38u);
+    ASSERT_EQ(arguments.size(), 36u);
     EXPECT_EQ(arguments.back(), ".tallowin-link");
     EXPECT_EQ(DownloadFakes::recordedLink(), "600 https://a.test/v\n");
 }
