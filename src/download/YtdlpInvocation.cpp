@@ -184,6 +184,15 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
     // The browser's name only: its profile's path may name the user, and a cookie never comes near us.
     if (signIn)
         ytdlpLog()->info("Signed in with the browser {}", signIn->browser);
+    // The link file and the links exist only while yt-dlp runs, whatever ends the run.
+    auto removeRunFiles = [&] {
+        std::error_code ignored;
+        fs::remove(linkFile, ignored);
+        if (linked)
+            fs::remove(link, ignored);
+        if (profile)
+            fs::remove(profileLink, ignored);
+    };
     ToolProcessResult result;
     try {
         PrivateFile::create(linkFile, url + "\n");
@@ -203,20 +212,10 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
                                   onLine,
                                   signIn ? BrowserSignIn::desktopEnvironment() : std::vector<std::string>{});
     } catch (...) {
-        std::error_code ignored;
-        fs::remove(linkFile, ignored);
-        if (linked)
-            fs::remove(link, ignored);
-        if (profile)
-            fs::remove(profileLink, ignored);
+        removeRunFiles();
         throw;
     }
-    std::error_code ignored;
-    fs::remove(linkFile, ignored);
-    if (linked)
-        fs::remove(link, ignored);
-    if (profile)
-        fs::remove(profileLink, ignored);
+    removeRunFiles();
     if (result.status != 0) {
         const std::string standardError = withoutProgressLines(result.standardError);
         const DownloadFailure failure = DownloadFailure::classify(standardError, result.status);
