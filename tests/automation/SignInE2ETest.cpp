@@ -111,9 +111,9 @@ TEST_P(SignIn, TheBrowsersSessionGetsTheFile) {
     const std::string option = row.browser + (row.byFolder ? ":" + profile.string() : "");
     const std::string clipUrl = server.baseUrl() + "/clip.mp4";
     // As served (no MP4 step, no metadata pass), so the bytes tell that the site's own file came through.
-    const CliResult signedIn = runProgram(
-        "/usr/bin/env",
-        env({cliPath().string(), "download", "--no-force-mp4", clipUrl, "--cookies-from-browser", option}));
+    const CliResult signedIn =
+        runProgram("/usr/bin/env",
+                   env({cliPath().string(), "download", "--no-force-mp4", clipUrl, "--cookies-from-browser", option}));
     ASSERT_EQ(signedIn.exitStatus, 0) << signedIn.err;
     EXPECT_EQ(fs::file_size(signedIn.out.substr(0, signedIn.out.size() - 1)), fs::file_size(clip.bodyFile));
 

@@ -52,7 +52,8 @@ TEST(UpdateEndToEndTest, UpdatesFromTheLocalReleaseServiceAndTheNextDownloadUses
     EXPECT_TRUE(fs::is_regular_file(file)) << download.out;
     EXPECT_GT(fs::file_size(file), 0u);
     // The link itself travels in a batch file, out of the command line.
-    EXPECT_NE(readFile(runLog).find("--batch-file"), std::string::npos) << "the download did not run the updated yt-dlp";
+    EXPECT_NE(readFile(runLog).find("--batch-file"), std::string::npos)
+        << "the download did not run the updated yt-dlp";
 }
 
 } // namespace
