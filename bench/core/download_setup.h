@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -72,9 +73,12 @@ inline std::string manifestUrl() {
 }
 
 // The whole main() of a download benchmark: private folders, the DASH fixture made with the
-// shipped ffmpeg and served from 127.0.0.1, then every registered benchmark.
-inline int runWithDashFixture(int argc, char** argv) {
+// shipped ffmpeg and served from 127.0.0.1, then every registered benchmark. prepare makes what
+// else the benchmarks need, once the folders exist.
+inline int runWithDashFixture(int argc, char** argv, const std::function<void()>& prepare = {}) {
     prepareDownloadBench();
+    if (prepare)
+        prepare();
     const std::filesystem::path root = benchFolder() / "www";
     std::filesystem::create_directories(root / "dash");
     runFfmpeg(dashManifestArguments((root / "dash" / "manifest.mpd").string()));

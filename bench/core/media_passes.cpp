@@ -89,37 +89,28 @@ BENCHMARK(BM_ToneMap1080p)->UseManualTime()->Unit(benchmark::kMillisecond)->Iter
 } // namespace
 
 int main(int argc, char** argv) {
-    prepareDownloadBench();
-    hdrClip() = benchFolder() / "pq.webm";
-    runFfmpeg({"-f",
-               "lavfi",
-               "-i",
-               "testsrc2=rate=25:duration=2:size=1920x1080",
-               "-c:v",
-               "libvpx-vp9",
-               "-deadline",
-               "realtime",
-               "-cpu-used",
-               "8",
-               "-b:v",
-               "4M",
-               "-pix_fmt",
-               "yuv420p10le",
-               "-color_primaries",
-               "bt2020",
-               "-color_trc",
-               "smpte2084",
-               "-colorspace",
-               "bt2020nc",
-               hdrClip().string()});
-    const fs::path root = benchFolder() / "www";
-    fs::create_directories(root / "dash");
-    runFfmpeg(dashManifestArguments((root / "dash" / "manifest.mpd").string()));
-    dashServer() = std::make_unique<LocalHttpServer>(root);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    dashServer().reset();
-    removeBenchFolder();
-    return 0;
+    return runWithDashFixture(argc, argv, [] {
+        hdrClip() = benchFolder() / "pq.webm";
+        runFfmpeg({"-f",
+                   "lavfi",
+                   "-i",
+                   "testsrc2=rate=25:duration=2:size=1920x1080",
+                   "-c:v",
+                   "libvpx-vp9",
+                   "-deadline",
+                   "realtime",
+                   "-cpu-used",
+                   "8",
+                   "-b:v",
+                   "4M",
+                   "-pix_fmt",
+                   "yuv420p10le",
+                   "-color_primaries",
+                   "bt2020",
+                   "-color_trc",
+                   "smpte2084",
+                   "-colorspace",
+                   "bt2020nc",
+                   hdrClip().string()});
+    });
 }
