@@ -249,6 +249,24 @@ TEST_F(DownloadFaults, AProxyInTheEnvironmentCarriesTheDownload) {
     EXPECT_EQ(s_server->requests().back().path, "http://proxied.invalid/clip.mp4");
 }
 
+// A link's user name and password go to its own site only: not across a redirect to another port,
+// which is another origin, though the file behind it downloads all the same.
+TEST_F(DownloadFaults, ALinksPasswordStaysWithItsOwnSite) {
+    LocalHttpServer elsewhere(MediaFixtures::folder());
+    MediaFixtures::fixture("clip.mp4");
+    HttpRoute moved;
+    moved.status = 302;
+    moved.redirectTo = elsewhere.baseUrl() + "/clip.mp4";
+    s_server->route("/moved.mp4", moved);
+    const CliResult result =
+        runCli({"download", "--no-force-mp4", "http://me:s3cret@" + s_server->baseUrl().substr(7) + "/moved.mp4"});
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    EXPECT_EQ(s_server->requests().back().headers.count("authorization"), 1u);
+    ASSERT_FALSE(elsewhere.requests().empty());
+    for (const LocalHttpServer::Request& request : elsewhere.requests())
+        EXPECT_EQ(request.headers.count("authorization"), 0u) << request.path;
+}
+
 // A link's password and query string, and a site's escape sequences, as standard error and the
 // journal (a stand-in socket in a mount namespace of its own) receive them.
 TEST_F(DownloadFaults, SecretsAndEscapeSequencesReachNeitherStandardErrorNorTheJournal) {
