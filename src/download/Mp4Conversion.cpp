@@ -4,6 +4,7 @@
 #include "download/FfmpegProgressParser.h"
 #include "platform/HardwareVideo.h"
 #include "platform/OperationCancelled.h"
+#include "platform/PrivateFile.h"
 #include "tools/BundledTools.h"
 #include "tools/Text.h"
 #include "tools/ToolProcess.h"
@@ -47,6 +48,22 @@ bool isEncoderCause(std::string_view line) {
     return false;
 }
 
+// The page's tags in a file beside the source for ffmpeg to read; none when there is no page or
+// the file cannot be written (the conversion goes on with the source's own).
+std::optional<Mp4Conversion::PageTags> writePageTags(const fs::path& source, const std::optional<PageMetadata>& page) {
+    if (!page)
+        return std::nullopt;
+    const fs::path file = source.parent_path() / ".tallowin-page.ffmeta";
+    try {
+        std::error_code ignored;
+        fs::remove(file, ignored);
+        PrivateFile::create(file, page->ffmetadata());
+    } catch (const fs::filesystem_error&) {
+        return std::nullopt;
+    }
+    return Mp4Conversion::PageTags{file, !page->chapters.empty()};
+}
+
 } // namespace
 
 bool Mp4Conversion::alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVideo) {
@@ -77,12 +94,34 @@ fs::path Mp4Conversion::outputPath(const fs::path& source, bool audioOnly) {
     return output;
 }
 
-std::vector<std::string>
-Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const Plan& plan, VideoEncoder encoder) {
+namespace {
+
+// The source (input 0), the page's tags (input 1) when given, and the streams taken.
+void addInputs(std::vector<std::string>& arguments,
+               const fs::path& source,
+               const std::optional<Mp4Conversion::PageTags>& page,
+               std::initializer_list<const char*> streams) {
+    arguments.insert(arguments.end(), {"-i", source.string()});
+    if (page)
+        arguments.insert(arguments.end(), {"-f", "ffmetadata", "-i", page->file.string()});
+    for (const char* stream : streams)
+        arguments.insert(arguments.end(), {"-map", stream});
+    // Each tag from the first of these that has it: the page's, then the file's own.
+    if (page)
+        arguments.insert(arguments.end(), {"-map_metadata", "1"});
+    arguments.insert(arguments.end(), {"-map_metadata", "0", "-map_chapters", page && page->chapters ? "1" : "0"});
+}
+
+} // namespace
+
+std::vector<std::string> Mp4Conversion::arguments(const fs::path& source,
+                                                  const fs::path& output,
+                                                  const Plan& plan,
+                                                  VideoEncoder encoder,
+                                                  const std::optional<PageTags>& page) {
     std::vector<std::string> arguments{"-hide_banner", "-nostdin", "-y", "-progress", "pipe:1", "-nostats"};
     if (plan.audioOnly) {
-        arguments.insert(arguments.end(),
-                         {"-i", source.string(), "-map", "0:a:0", "-map_metadata", "0", "-map_chapters", "0"});
+        addInputs(arguments, source, page, {"0:a:0"});
         if (plan.copyAudio)
             arguments.insert(arguments.end(), {"-c:a", "copy"});
         else
@@ -92,10 +131,7 @@ Mp4Conversion::arguments(const fs::path& source, const fs::path& output, const P
     }
     if (plan.hardwareDecode)
         arguments.insert(arguments.end(), {"-hwaccel", "vaapi"});
-    // The page's title, link and date and the chapters that yt-dlp wrote stay in the MP4.
-    arguments.insert(
-        arguments.end(),
-        {"-i", source.string(), "-map", "0:v:0", "-map", "0:a:0?", "-map_metadata", "0", "-map_chapters", "0"});
+    addInputs(arguments, source, page, {"0:v:0", "0:a:0?"});
     switch (encoder) {
     case VideoEncoder::copy:
         arguments.insert(arguments.end(), {"-c:v", "copy"});
@@ -183,9 +219,23 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                                              const MediaProbe& probe,
                                              const std::set<std::string>& allowedVideo,
                                              std::stop_token stopToken,
-                                             const DownloadProgressHandler& onProgress) {
+                                             const DownloadProgressHandler& onProgress,
+                                             const std::optional<PageMetadata>& page) {
     const Plan decided = plan(probe, allowedVideo);
-    const fs::path output = outputPath(source, decided.audioOnly);
+    // A repackaged MP4 keeps its name ("T.h264.mp4" would name a codec it may not hold); it is
+    // written beside the source and takes the source's place only once complete.
+    const bool replacesSource = decided.copyVideo && !decided.audioOnly && source.extension() == ".mp4";
+    const fs::path output = replacesSource ? source.parent_path() / ("." + source.stem().string() + ".repackaged.mp4")
+                                           : outputPath(source, decided.audioOnly);
+    const std::optional<PageTags> tags = writePageTags(source, page);
+    struct RemoveTags {
+        const std::optional<PageTags>& tags;
+        ~RemoveTags() {
+            std::error_code ignored;
+            if (tags)
+                fs::remove(tags->file, ignored);
+        }
+    } removeTags{tags};
     auto outputExists = [&output] {
         std::error_code error;
         return fs::exists(output, error);
@@ -225,7 +275,7 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
         }
         try {
             return ToolProcess::run(BundledTools::ffmpeg(),
-                                    arguments(source, output, decided, encoder),
+                                    arguments(source, output, decided, encoder, tags),
                                     std::nullopt,
                                     stopToken,
                                     std::nullopt,
@@ -244,6 +294,15 @@ Mp4Conversion::Result Mp4Conversion::makeMP4(const fs::path& source,
                                       : !decided.toneMap && HardwareVideo::usable() ? VideoEncoder::hardware
                                                                                     : VideoEncoder::software;
     const ToolProcessResult first = runAttempt(firstEncoder);
+    if (succeeded(first) && replacesSource) {
+        std::error_code renameError;
+        fs::rename(output, source, renameError);
+        if (renameError) {
+            fs::remove(output, renameError);
+            throw DownloadError::conversionFailed(renameError.message());
+        }
+        return {source, false};
+    }
     if (succeeded(first))
         return {output, decided.audioOnly ? !decided.copyAudio : !decided.copyVideo};
     // A run that says it succeeded, the copy and the software encoder get no second attempt.

@@ -2,8 +2,10 @@
 
 #include "download/DownloadProgress.h"
 #include "download/MediaProbe.h"
+#include "download/PageMetadata.h"
 
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <stop_token>
 #include <string>
@@ -31,6 +33,12 @@ struct Plan {
 
 enum class VideoEncoder { copy, hardware, software };
 
+// The page's tags and chapters, as an ffmpeg metadata file (PageMetadata::ffmetadata).
+struct PageTags {
+    std::filesystem::path file;
+    bool chapters = false; // the page has chapters of its own, which replace the source's
+};
+
 struct Result {
     std::filesystem::path file;
     bool reencoded = false; // the video (of an M4A: the audio) was re-encoded rather than copied
@@ -48,7 +56,9 @@ bool alreadyFits(const MediaProbe& probe, const std::set<std::string>& allowedVi
 std::filesystem::path outputPath(const std::filesystem::path& source, bool audioOnly = false);
 
 // One ffmpeg argument list: "-progress pipe:1 -nostats" (progress on standard output, none on
-// standard error) first, then the input, and the source's global metadata and chapters kept. The
+// standard error) first, then the input, and the source's global metadata and chapters kept; with
+// page tags, those come second as an input of their own, their tags win over the source's, and
+// their chapters, when they have any, replace the source's. The
 // video group follows the encoder; both encoders crop an odd width or height to the even size
 // below it; the software encoder tone-maps an HDR source when the plan says so. The rest follows
 // the plan. An audio-only plan maps the first audio stream alone and writes it with the MP4 muxer
@@ -56,7 +66,8 @@ std::filesystem::path outputPath(const std::filesystem::path& source, bool audio
 std::vector<std::string> arguments(const std::filesystem::path& source,
                                    const std::filesystem::path& output,
                                    const Plan& plan,
-                                   VideoEncoder encoder);
+                                   VideoEncoder encoder,
+                                   const std::optional<PageTags>& page = std::nullopt);
 
 // ffmpeg's standard error in one line, naming the cause: the last line that ends in a system
 // error's text (as in "...: No space left on device"), else the first line that holds
@@ -75,11 +86,14 @@ bool outputUnfinished(std::string_view standardError);
 // attempt starts. Throws DownloadError::conversionFailed with failureSummary of the failed
 // attempt's standard error, and std::system_error when ffmpeg cannot be launched. Each attempt
 // reports the converting phase to onProgress (on this thread, unthrottled) from 0, with a
-// fraction of the probe's duration when it has one.
+// fraction of the probe's duration when it has one. With page, the result carries the page's
+// tags and chapters (written to a file beside the source for the run, and removed after it). An
+// MP4 whose video is copied keeps its name: the result replaces the source once it is complete.
 Result makeMP4(const std::filesystem::path& source,
                const MediaProbe& probe,
                const std::set<std::string>& allowedVideo,
                std::stop_token stopToken = {},
-               const DownloadProgressHandler& onProgress = {});
+               const DownloadProgressHandler& onProgress = {},
+               const std::optional<PageMetadata>& page = std::nullopt);
 
 } // namespace Mp4Conversion

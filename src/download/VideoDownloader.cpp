@@ -5,6 +5,7 @@
 #include "download/FreeSpaceWatch.h"
 #include "download/MediaProbe.h"
 #include "download/Mp4Conversion.h"
+#include "download/PageMetadata.h"
 #include "download/ProgressThrottle.h"
 #include "download/WorkFolder.h"
 #include "download/YtdlpInvocation.h"
@@ -84,6 +85,7 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
                                             signIn);
             },
             progress);
+        const std::optional<PageMetadata> page = PageMetadata::take(downloaded.parent_path());
         if (!forceMP4 || quality == VideoQuality::audioOnly)
             return {downloaded, false, false};
 
@@ -97,9 +99,11 @@ DownloadedVideo VideoDownloader::download(const std::string& url,
             return {downloaded, false, false};
 
         report(DownloadStep::converting);
-        const Mp4Conversion::Result converted = Mp4Conversion::makeMP4(downloaded, probe, allowedHere, run, progress);
+        const Mp4Conversion::Result converted =
+            Mp4Conversion::makeMP4(downloaded, probe, allowedHere, run, progress, page);
         std::error_code removeError;
-        fs::remove(downloaded, removeError);
+        if (converted.file != downloaded)
+            fs::remove(downloaded, removeError);
         return {converted.file, converted.reencoded, !converted.reencoded};
     } catch (...) {
         // Asked before the clean-up gives the space back; the user's own stop stays a cancellation.

@@ -3,6 +3,7 @@
 #include "download/DownloadError.h"
 #include "download/DownloadFailure.h"
 #include "download/FormatSelection.h"
+#include "download/PageMetadata.h"
 #include "download/SavedName.h"
 #include "download/WorkFolder.h"
 #include "download/YtdlpProgressParser.h"
@@ -136,13 +137,14 @@ std::vector<std::string> YtdlpInvocation::arguments(const std::string& url,
         "--print",
         "after_move:filepath",
     };
-    // The MP4 says what it is: the page's title, uploader, date, description and link (as
-    // "comment") and its chapters, written by one ffmpeg copy pass after the merge; the MP4 step
-    // keeps them. Without Force MP4 the file goes on as the site served it: that pass would
-    // rewrite it, and fail on a file ffmpeg cannot read.
+    // What the page says of the video (title, uploader, date, description, link, chapters), for
+    // the MP4 step to write in the pass it runs anyway: yt-dlp's own embedding would copy the whole
+    // file once more, which on a fast link costs more than a tenth of the download. Without Force
+    // MP4 the file goes on as the site served it.
     if (preferMP4) {
-        arguments.push_back("--embed-metadata");
-        arguments.push_back("--embed-chapters");
+        arguments.push_back("--print-to-file");
+        arguments.push_back("after_move:" + PageMetadata::ytdlpTemplate());
+        arguments.push_back(PageMetadata::fileName);
     }
     if (signIn) {
         arguments.push_back("--cookies-from-browser");
@@ -196,6 +198,12 @@ fs::path YtdlpInvocation::run(const YtdlpInstallation& installation,
     ToolProcessResult result;
     try {
         PrivateFile::create(linkFile, url + "\n");
+        // yt-dlp appends to it, so it keeps this mode: the page's link may hold the password.
+        if (preferMP4) {
+            std::error_code ignored;
+            fs::remove(workFolder / PageMetadata::fileName, ignored);
+            PrivateFile::create(workFolder / PageMetadata::fileName, "");
+        }
         YtdlpProgressParser parser;
         ToolProcess::LineHandler onLine;
         if (onProgress) {

@@ -79,8 +79,9 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "before_dl:tallowin-progress formats %(format_id)s",
         "--print",
         "after_move:filepath",
-        "--embed-metadata",
-        "--embed-chapters",
+        "--print-to-file",
+        "after_move:%(.{title,uploader,upload_date,description,webpage_url,chapters})j",
+        ".tallowin-page.json",
         "--format",
         "bv*[vcodec~='^(avc1|h264|hev1|hvc1)'][ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/"
         "bv*[ext=mp4][height<=720]+ba[acodec~='^mp4a'][ext=m4a]/bv*[ext=mp4][height<=720]+ba[ext=m4a]/"
@@ -90,6 +91,7 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
     EXPECT_EQ(DownloadFakes::recordedArguments("yt-dlp"), expected);
     EXPECT_EQ(DownloadFakes::recordedLink(), "600 " + url + "\n");
     EXPECT_FALSE(fs::exists(work / ".tallowin-link"));
+    EXPECT_EQ(fs::status(work / ".tallowin-page.json").permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(produced, work / "clip.mp4");
     HardwareVideo::setAnswerSource({});
 }

@@ -151,7 +151,9 @@ TEST(Licenses, IndexNamesEveryComponentWithAnExistingText) {
             EXPECT_EQ(::access(tool.c_str(), X_OK), 0) << tool;
         }
     }
-    EXPECT_EQ(names, (std::set<std::string>{"Tallowin", "yt-dlp", "yt-dlp's HTTP libraries", "FFmpeg", "deno", "Qt", "yt-dlp release key"}));
+    EXPECT_EQ(names,
+              (std::set<std::string>{
+                  "Tallowin", "yt-dlp", "yt-dlp's HTTP libraries", "FFmpeg", "deno", "Qt", "yt-dlp release key"}));
 }
 
 } // namespace

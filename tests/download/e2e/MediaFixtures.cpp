@@ -221,6 +221,7 @@ Streams streamsOf(const fs::path& file) {
         report.value("format", nlohmann::json::object()).value("tags", nlohmann::json::object());
     streams.title = tags.value("title", "");
     streams.comment = tags.value("comment", "");
+    streams.description = tags.value("description", "");
     streams.chapters = static_cast<int>(report.value("chapters", nlohmann::json::array()).size());
     return streams;
 }

@@ -45,6 +45,7 @@ struct Streams {
     std::string transfer; // color_transfer of the first video stream; empty when unset
     std::string title;    // the file's title tag
     std::string comment;  // the file's comment tag
+    std::string description;
     int chapters = 0;
 };
 Streams streamsOf(const std::filesystem::path& file);

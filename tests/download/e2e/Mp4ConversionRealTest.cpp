@@ -103,6 +103,26 @@ TEST(Mp4ConversionReal, NoVideoBecomesAnM4aOfTheAudio) {
     EXPECT_EQ(streams.audio, "aac");
 }
 
+// The page's tags win over the file's and come through ffmpeg's escapes whole; its chapters
+// replace the file's two; nothing but the MP4 is left beside the source.
+TEST(Mp4ConversionReal, ThePagesTagsAndChaptersGoIntoTheMp4) {
+    const fs::path source = Sandbox::makeTempFolder("conv") / "talk.mkv";
+    fs::copy_file(MediaFixtures::fixture("talk/h264.mkv"), source);
+    const PageMetadata page{"Caf\u00e9 = talk; #1 \\ ok",
+                            "Someone",
+                            "2024-05-01",
+                            "line one\nline two",
+                            "https://a.test/?v=1",
+                            {{0, 0.5, "Hello"}, {0.5, 1.5, "Questions"}, {1.5, 2, "End"}}};
+    const auto result = Mp4Conversion::makeMP4(source, MediaProbe::probe(source), compatibleSet, {}, {}, page);
+    const auto streams = MediaFixtures::streamsOf(result.file);
+    EXPECT_EQ(streams.title, page.title);
+    EXPECT_EQ(streams.description, page.description);
+    EXPECT_EQ(streams.comment, page.link);
+    EXPECT_EQ(streams.chapters, 3);
+    EXPECT_EQ(std::distance(fs::directory_iterator(source.parent_path()), fs::directory_iterator()), 2);
+}
+
 TEST(Mp4ConversionReal, ProbeOfSomethingThatIsNotMediaIsConversionFailed) {
     const fs::path notMedia = Sandbox::makeTempFolder("conv") / "page.webm";
     std::ofstream(notMedia) << "<html>not a video</html>";

@@ -75,6 +75,8 @@ TEST_P(PipelineRows, YieldTheFileCodecsAndHeightTheyShould) {
     EXPECT_EQ(video.fileURL.extension(), row.extension) << video.fileURL;
     EXPECT_EQ(video.wasConverted, row.wasConverted);
     EXPECT_EQ(video.wasRemuxed, row.wasRemuxed);
+    // A repackaged file holds the picture it had: its name claims no other codec.
+    EXPECT_TRUE(!row.wasRemuxed || video.fileURL.stem().extension() == "") << video.fileURL;
     const auto streams = MediaFixtures::streamsOf(video.fileURL);
     EXPECT_EQ(streams.video, row.video);
     EXPECT_EQ(streams.audio, row.audio);
