@@ -222,6 +222,7 @@ QWidget* DownloadRow::makeFailedPart() {
 void DownloadRow::showProgress() {
     const std::optional<DownloadProgress>& progress = m_row.progress();
     const DownloadProgress::Phase phase = progress ? progress->phase : DownloadProgress::Phase::downloading;
+    showTitle();
     m_runningLabel->setText(qs(DownloadProgressText::phaseText(phase, &translateProgress)));
     m_progressDetails->setText(progress ? qs(DownloadProgressText::details(*progress, &translateProgress)) : QString());
     // A bar that fills while the fraction is known, and moves without one.
@@ -233,6 +234,12 @@ void DownloadRow::showProgress() {
     }
 }
 
+void DownloadRow::showTitle() {
+    // The link until yt-dlp names the file; the link stays in the description either way.
+    m_title->setFullText(m_row.fileName().isEmpty() ? m_row.urlText() : m_row.fileName());
+    m_title->setAccessibleDescription(m_row.urlText());
+}
+
 void DownloadRow::showState() {
     using Kind = DownloadTester::State::Kind;
     const DownloadTester::State& state = m_row.state();
@@ -240,10 +247,9 @@ void DownloadRow::showState() {
     const bool ended = finished || state.kind == Kind::failed;
     findChild<QWidget*>(QStringLiteral("statusFinishedIcon"))->setVisible(finished);
     m_title->setVisible(!finished);
-    m_title->setFullText(m_row.urlText());
-    m_title->setAccessibleDescription(m_row.urlText());
+    showTitle();
     // Every row has its Cancel or Remove: the description says which download it is.
-    const QString which = finished ? qs(state.video.fileURL.filename().string()) : m_row.urlText();
+    const QString which = finished ? qs(state.video.fileURL.filename().string()) : m_title->fullText();
     m_cancel->setAccessibleDescription(tr("Stops the download of %1.").arg(which));
     m_remove->setAccessibleDescription(tr("Takes %1 off the list.").arg(which));
     m_fileName->setVisible(finished);

@@ -42,6 +42,7 @@ private:
     QWidget* makeFailedPart();
     void showState();
     void showProgress();
+    void showTitle();
 
     DownloadTester& m_row;
     FileActions* m_actions;

@@ -59,6 +59,8 @@ DownloadTester* DownloadList::addFinished(const QString& link, DownloadedVideo v
 
 DownloadTester* DownloadList::insert(std::unique_ptr<DownloadTester> row, int index) {
     DownloadTester* tester = row.get();
+    // A row tried again (signed in, or after an update) counts against the limit like any other.
+    tester->setRoomCheck([this] { return runningCount() < maxRunning; });
     m_rows.insert(m_rows.begin() + index, std::move(row));
     connect(tester, &DownloadTester::stateChanged, this, [this, tester] {
         const DownloadTester::State::Kind kind = tester->state().kind;

@@ -80,7 +80,17 @@ void DownloadTester::retrySignedIn(const BrowserSignIn& signIn, const QString& l
     Request again = *m_lastRequest;
     again.signIn = signIn;
     again.signInLabel = label;
-    run(again);
+    runWhenRoom(again);
+}
+
+void DownloadTester::runWhenRoom(const Request& request) {
+    if (!m_hasRoom || m_hasRoom()) {
+        run(request);
+        return;
+    }
+    // start() takes the row's own settings and the sign-in chosen: the same request.
+    m_lastRequest = request;
+    setState(State::idle());
 }
 
 void DownloadTester::updateAndRetry(YtdlpUpdater& updater) {
@@ -96,7 +106,7 @@ void DownloadTester::updateAndRetry(YtdlpUpdater& updater) {
         // The same copy again would fail the same way.
         if (update.kind == YtdlpUpdater::State::Kind::finished &&
             update.outcome.kind == YtdlpUpdateOutcome::Kind::updated && m_lastRequest)
-            run(*m_lastRequest);
+            runWhenRoom(*m_lastRequest);
     });
 }
 
@@ -104,6 +114,7 @@ void DownloadTester::run(const Request& request) {
     if (m_state.kind == State::Kind::running)
         return;
     m_lastRequest = request;
+    m_fileName.clear();
     State running = State::running();
     running.signedInWith = request.signInLabel;
     setState(std::move(running));
@@ -118,6 +129,8 @@ void DownloadTester::run(const Request& request) {
         auto report = [this, back](const DownloadProgress& progress) {
             back.postIfCurrent([this, progress] {
                 if (m_state.kind == State::Kind::running) {
+                    if (!progress.fileName.empty())
+                        m_fileName = QString::fromStdString(SafeText::clean(progress.fileName, SafeText::Where::shown));
                     m_progress = progress;
                     emit progressChanged();
                 }

@@ -67,6 +67,9 @@ public:
     const State& state() const { return m_state; }
     // How far the running download has come; absent before its first report and when none runs.
     const std::optional<DownloadProgress>& progress() const { return m_progress; }
+    // The file's name once yt-dlp has chosen it, kept after the run ends; empty before, and from
+    // the start of the next run.
+    const QString& fileName() const { return m_fileName; }
 
     // The usable link: the trimmed text when it parses as a URL with a scheme (PageUrl's rule).
     std::optional<QString> url() const;
@@ -99,6 +102,10 @@ public:
     // A file an earlier run left in the staging folder: shown as finished, with nothing to run.
     void showFinished(DownloadedVideo video);
 
+    // Where a list keeps a limit on running downloads: a retry that finds no room goes back to
+    // waiting (idle, its settings kept) for the list to start it.
+    void setRoomCheck(std::function<bool()> hasRoom) { m_hasRoom = std::move(hasRoom); }
+
 signals:
     void urlTextChanged(const QString& text);
     void qualityChanged(VideoQuality quality);
@@ -119,6 +126,7 @@ private:
         QString signInLabel;
     };
     void run(const Request& request);
+    void runWhenRoom(const Request& request);
     void setState(State state);
 
     DownloadFunction m_download;
@@ -128,10 +136,12 @@ private:
     bool m_compatibleMP4 = false;
     State m_state;
     std::optional<DownloadProgress> m_progress;
+    QString m_fileName;
     std::optional<Request> m_lastRequest;
     std::optional<BrowserSignIn> m_signIn; // chosen for the rest of the run
     QString m_signInLabel;
     QMetaObject::Connection m_retryWatch; // the update that a retry waits for
+    std::function<bool()> m_hasRoom;
     // cancel() drops the run's results, so a cancelled download ends in idle and never disturbs a newer one.
     WorkerRuns m_runs{this};
 };

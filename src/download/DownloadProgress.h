@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 // How far a download has come, as the core reports it while the tools run. Every number is
 // optional: a tool that does not know (a stream without a length, a file without a duration)
@@ -26,6 +27,9 @@ struct DownloadProgress {
     std::optional<std::int64_t> totalBytes; // downloading: this stream's total or estimated total
     std::optional<double> bytesPerSecond;   // downloading
     std::optional<std::int64_t> etaSeconds; // downloading
+    // The file's name as yt-dlp chose it (made honest, without its folder), from the start of the
+    // download on; empty before, and in the steps after yt-dlp.
+    std::string fileName;
 
     bool operator==(const DownloadProgress&) const = default;
 };

@@ -1,8 +1,11 @@
 #include "download/YtdlpProgressParser.h"
 
+#include "download/SavedName.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 namespace {
 
@@ -45,7 +48,7 @@ std::string_view trimmed(std::string_view line) {
 } // namespace
 
 const std::string& YtdlpProgressParser::formatsTemplate() {
-    static const std::string text = std::string(linePrefix) + "formats %(format_id)s";
+    static const std::string text = std::string(linePrefix) + "formats %(format_id)s %(filename)s";
     return text;
 }
 
@@ -76,9 +79,13 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
     if (parts.empty())
         return std::nullopt;
 
-    if (parts[0] == "formats" && parts.size() == 2) {
+    if (parts[0] == "formats" && parts.size() >= 2) {
         m_formats.clear();
         std::string_view ids = parts[1];
+        // The path is the rest of the line, whatever spaces it holds.
+        const std::size_t pathStart = static_cast<std::size_t>(ids.data() + ids.size() - line.data()) + 1;
+        if (pathStart < line.size())
+            m_fileName = SavedName::honest(std::filesystem::path(line.substr(pathStart)).filename().string());
         while (!ids.empty()) {
             const std::size_t plus = std::min(ids.find('+'), ids.size());
             m_formats.emplace_back(ids.substr(0, plus));
@@ -93,6 +100,7 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
             return std::nullopt;
         DownloadProgress progress;
         progress.phase = DownloadProgress::Phase::merging;
+        progress.fileName = m_fileName;
         return progress;
     }
 
@@ -111,6 +119,7 @@ std::optional<DownloadProgress> YtdlpProgressParser::read(std::string_view line)
     }
     DownloadProgress progress;
     progress.phase = DownloadProgress::Phase::downloading;
+    progress.fileName = m_fileName;
     const auto known = std::find(m_formats.begin(), m_formats.end(), format);
     if (known != m_formats.end()) {
         progress.stream = static_cast<int>(known - m_formats.begin()) + 1;

@@ -18,7 +18,8 @@ public:
     static constexpr std::string_view linePrefix = "tallowin-progress ";
 
     // Lines as the templates below write them (numbers as yt-dlp prints them, "NA" when unknown):
-    //   tallowin-progress formats <format_id>          (the chosen formats, "137+140" for a merge)
+    //   tallowin-progress formats <format_id> <path>   (the chosen formats, "137+140" for a merge,
+    //                                                   and the file's path, spaces and all)
     //   tallowin-progress download <status> <downloaded> <total> <estimate> <speed> <eta> <format_id>
     //   tallowin-progress postprocess <status> <postprocessor>
     static const std::string& formatsTemplate();     // for --print before_dl:
@@ -34,6 +35,7 @@ public:
 
 private:
     std::vector<std::string> m_formats; // the chosen format ids, in download order
+    std::string m_fileName;             // honest, as every later report carries it
     std::string m_currentFormat;
     int m_counted = 0;                            // streams seen, for when the format ids are unknown
     std::optional<std::int64_t> m_lowestEstimate; // of this stream's total, when only estimated

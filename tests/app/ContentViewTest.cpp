@@ -165,6 +165,7 @@ private slots:
         downloading.totalBytes = 45'600'000;
         downloading.bytesPerSecond = 2'100'000;
         downloading.etaSeconds = 20;
+        downloading.fileName = "My talk.mp4"; // the row names it from then on, not the link
         QTest::newRow("downloading") << downloading << "Downloading…"
                                      << "27% · 12.3 of 45.6 MB · 2.1 MB/s · 0:20 left · stream 1 of 2" << 1000;
         DownloadProgress noLength;
@@ -198,6 +199,8 @@ private slots:
         QTRY_COMPARE(h.child<QLabel>("statusRunning")->text(), running);
         QTRY_COMPARE(h.child<QLabel>("statusProgress")->text(), details);
         QCOMPARE(h.child<QProgressBar>("downloadSpinner")->maximum(), barMaximum);
+        QCOMPARE(h.child<ElidedLabel>("rowLink")->fullText(),
+                 progress.fileName.empty() ? QStringLiteral("https://a.test/v") : QStringLiteral("My talk.mp4"));
 
         h.downloads.answer(0, [] { return DownloadedVideo{"/work/clip.mp4", false, true}; });
         QTRY_VERIFY(h.shown("statusFinished"));

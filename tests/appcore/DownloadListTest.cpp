@@ -70,7 +70,8 @@ QString link(char name) {
 
 // The list's rules, one scenario per row: links come in (typed text, parsed), steps happen, and
 // the rows stand as expected. Steps: "+x" adds link x at 720p; "fx" finishes x's download, "!x"
-// fails it; "-N" cancels or removes row N; "esc" cancels the newest running one.
+// fails it, "sx" tries it again signed in; "-N" cancels or removes row N; "esc" cancels the newest
+// running one.
 class DownloadListTest : public QObject {
     Q_OBJECT
 private slots:
@@ -92,6 +93,12 @@ private slots:
         QTest::newRow("a failure frees a place too") << four << QStringList{"!a"} << "abcd"
                                                      << "ARRR"
                                                      << "abcd" << QStringList{};
+        QTest::newRow("a retry waits for a free place") << four << QStringList{"!a", "sa"} << "abcd"
+                                                        << "WRRR"
+                                                        << "abcd" << QStringList{};
+        QTest::newRow("and takes the first one freed") << four << QStringList{"!a", "sa", "fb"} << "abcd"
+                                                       << "RFRR"
+                                                       << "abcda" << QStringList{};
         QTest::newRow("in the order added") << four << QStringList{"+e", "fa", "fb"} << "abcde"
                                             << "FFRRR"
                                             << "abcde" << QStringList{};
@@ -136,6 +143,9 @@ private slots:
                 QVERIFY(h.list->cancelNewestRunning());
             } else if (step.startsWith('+')) {
                 h.list->add({link(step.at(1).toLatin1())}, VideoQuality::p720, true, false);
+            } else if (step.startsWith('s')) {
+                h.list->row(h.links().indexOf(link(step.at(1).toLatin1())))
+                    .retrySignedIn(BrowserSignIn::parse("firefox"), "Firefox");
             } else if (step.startsWith('-')) {
                 h.list->remove(&h.list->row(step.mid(1).toInt()));
             } else {
@@ -167,6 +177,7 @@ private slots:
             QCOMPARE(quality, steps.contains(QString("+") + url.back()) ? VideoQuality::p720 : VideoQuality::highest);
         }
         std::sort(called.begin(), called.end()); // the threads call in any order
+        std::sort(started.begin(), started.end());
         QCOMPARE(called, started);
     }
 };

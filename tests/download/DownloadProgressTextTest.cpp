@@ -15,7 +15,7 @@ DownloadProgress make(Phase phase,
                       std::optional<std::int64_t> total = std::nullopt,
                       std::optional<double> speed = std::nullopt,
                       std::optional<std::int64_t> eta = std::nullopt) {
-    return {phase, stream, count, fraction, bytes, total, speed, eta};
+    return {phase, stream, count, fraction, bytes, total, speed, eta, {}};
 }
 
 struct Row {
@@ -28,13 +28,13 @@ struct Row {
 TEST(DownloadProgressText, DescribesWhatIsKnown) {
     const Row rows[] = {
         {make(Phase::downloading), "Downloading\u2026"},
-        {{Phase::downloading, 1, 2, 0.2697, 12'345'678, 45'600'000, 2'100'000.0, 20},
+        {{Phase::downloading, 1, 2, 0.2697, 12'345'678, 45'600'000, 2'100'000.0, 20, {}},
          "Downloading\u2026 26% \u00b7 12.3 of 45.6 MB \u00b7 2.1 MB/s \u00b7 0:20 left \u00b7 stream 1 of 2"},
-        {{Phase::downloading, 1, 1, 1.0, 999, 999, 512'400.0, 0},
+        {{Phase::downloading, 1, 1, 1.0, 999, 999, 512'400.0, 0, {}},
          "Downloading\u2026 100% \u00b7 0.0 of 0.0 MB \u00b7 512 kB/s \u00b7 0:00 left"},
-        {{Phase::downloading, 1, 0, std::nullopt, 3'050'000, std::nullopt, 999'960.0, std::nullopt},
+        {{Phase::downloading, 1, 0, std::nullopt, 3'050'000, std::nullopt, 999'960.0, std::nullopt, {}},
          "Downloading\u2026 3.0 MB \u00b7 1.0 MB/s"},
-        {{Phase::downloading, 2, 2, 0.5, std::nullopt, std::nullopt, std::nullopt, 3725},
+        {{Phase::downloading, 2, 2, 0.5, std::nullopt, std::nullopt, std::nullopt, 3725, {}},
          "Downloading\u2026 50% \u00b7 1:02:05 left \u00b7 stream 2 of 2"},
         {make(Phase::merging), "Merging\u2026"},
         {make(Phase::checking), "Checking the file\u2026"},

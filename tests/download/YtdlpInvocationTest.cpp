@@ -76,7 +76,7 @@ TEST(YtdlpInvocation, PassesTheFixedArgumentsTheFormatBlockAndTheAddressLast) {
         "--paths",
         "temp:.",
         "--print",
-        "before_dl:tallowin-progress formats %(format_id)s",
+        "before_dl:tallowin-progress formats %(format_id)s %(filename)s",
         "--print",
         "after_move:filepath",
         "--print-to-file",

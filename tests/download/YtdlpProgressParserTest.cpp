@@ -17,11 +17,16 @@ DownloadProgress downloading(int stream,
                              std::optional<std::int64_t> total,
                              std::optional<double> speed,
                              std::optional<std::int64_t> eta) {
-    return {Phase::downloading, stream, streamCount, fraction, bytes, total, speed, eta};
+    return {Phase::downloading, stream, streamCount, fraction, bytes, total, speed, eta, {}};
+}
+
+DownloadProgress named(DownloadProgress progress, std::string fileName) {
+    progress.fileName = std::move(fileName);
+    return progress;
 }
 
 DownloadProgress merging() {
-    return {Phase::merging, 0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+    return {Phase::merging, 0, 0, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}};
 }
 
 struct Row {
@@ -83,6 +88,11 @@ const std::vector<Row> rows = {
     {"MergerFinished", {}, "tallowin-progress postprocess finished Merger", std::nullopt},
     {"MoveFilesIsNoPhase", {}, "tallowin-progress postprocess started MoveFiles", std::nullopt},
     {"FormatsLineAlone", {}, "tallowin-progress formats 137+140", std::nullopt},
+    // The file's name goes with every later report, made honest (no right-to-left override).
+    {"TheNameFromTheFormatsLine",
+     {"tallowin-progress formats 0+2 ./My  talk\u202e.mp4"},
+     "tallowin-progress download downloading 1 2 NA NA NA 0",
+     named(downloading(1, 2, 0.5, 1, 2, std::nullopt, std::nullopt), "My  talk.mp4")},
     {"ThePrintedPath", {}, "/tmp/w/tallowin-progress download downloading 1 2 NA NA NA 0.mp4", std::nullopt},
     {"YtdlpsOwnProgress", {}, "[download]  10.0% of ~  1.00MiB at  2.00MiB/s ETA 00:01", std::nullopt},
     {"TooFewWords", {}, "tallowin-progress download downloading 1 2", std::nullopt},

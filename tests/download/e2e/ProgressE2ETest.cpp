@@ -95,6 +95,8 @@ TEST_F(ProgressEndToEnd, DashMergeReportsBothStreamsThenTheMerge) {
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.back().phase, Phase::merging);
     EXPECT_EQ(produced.extension(), ".mp4");
+    // Named from the first report on, as the merged file will be.
+    EXPECT_EQ(reports.front().fileName, produced.filename().string());
 }
 
 TEST_F(ProgressEndToEnd, HlsReportsOneStreamToItsEnd) {
